@@ -43,6 +43,9 @@ public:
     // system without regard to case, so an upper-cased name finds "a_tiny.dbf".
     // Raises ETableError with the system's error number and subcode 1107 on failure.
     DBO_DiskFile(std::string fileName, bool readWrite, bool shared);
+    // As above, held and reported as `fileName` but opened through `openPath` (the same
+    // file named in its real letter case, for case-sensitive file systems).
+    DBO_DiskFile(std::string fileName, std::string openPath, bool readWrite, bool shared);
     virtual ~DBO_DiskFile();
 
     DBO_DiskFile(const DBO_DiskFile&) = delete;
@@ -84,6 +87,8 @@ public:
     // holds a directory ("\" anywhere, ":" after the second character; on POSIX also
     // "/"). The result is upper case: the engine holds and reports file names that way.
     static std::string expandFileName(std::string_view name, std::string_view defaultExt);
+    // The same expansion without the change of case: the path to open.
+    static std::string expandPath(std::string_view name, std::string_view defaultExt);
     // The part of `name` after its last "\", "/" or ":".
     static std::string_view baseName(std::string_view name) noexcept;
     // True when `name` names an existing regular file (matched as open() matches it).
@@ -97,10 +102,13 @@ private:
     void registerOpen();
     void unregisterOpen() noexcept;
 
+    void open();
+
     // Platform half.
     void osOpen();
     void osClose() noexcept;
-    static std::string osCurrentDirectory();
+    static std::string osFullPath(const std::string& name);
+    static void osUpperCase(std::string& s);
 
     std::string fileName_;
     std::string openedPath_;
