@@ -84,6 +84,16 @@ std::string resolveCase(const std::string& path) {
     return result;
 }
 
+bool parentExists(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0) return true;
+    std::string parent = path.substr(0, slash);
+    struct stat st;
+    if (::stat(parent.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    std::string real = resolveCase(parent);
+    return !real.empty() && ::stat(real.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 int openFile(const std::string& path, bool readWrite) {
     int flags = (readWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
     int fd;
@@ -124,6 +134,8 @@ void DBO_DiskFile::osOpen() {
     }
     if (fd < 0) {
         error_ = windowsError(errno);
+        // Windows tells a missing folder from a missing file; POSIX says ENOENT for both.
+        if (error_ == kErrFileNotFound && !parentExists(openedPath_)) error_ = kErrPathNotFound;
         raiseTableError(error_, kSubOpen, fileName_);
     }
     struct stat st;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DBO_DiskFile.h"
+#include "TableError.h"
 
 namespace dbf {
 

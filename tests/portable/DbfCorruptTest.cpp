@@ -1,0 +1,203 @@
+// Damaged and hostile table files: every one is refused with the engine's error and a
+// message that says what was wrong, and nothing stays open.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DBO_dBaseFld.h"
+#include "EncipherCopy.h"
+#include "FixtureManifest.h"
+#include "TableImage.h"
+
+using dbf::DBO_DiskFile;
+using dbf::DBO_dBaseFld;
+using dbf::ETableError;
+using testsupport::TableImage;
+using testsupport::TempFolder;
+
+namespace {
+
+TableImage sample() {
+    TableImage img;
+    img.fields = {{"NAME", 'C', 10}, {"QTY", 'N', 5}};
+    img.records = {"FIRST        1", "SECOND       2"};
+    return img;
+}
+
+struct Refusal {
+    int code = 0;
+    int subCode = 0;
+    std::string message;
+};
+
+// Opens `bytes` as a table and returns what the engine raised; fails the test when it
+// opened or raised something other than ETableError.
+Refusal refuse(const std::vector<uint8_t>& bytes) {
+    TempFolder folder;
+    std::string path = folder.file("bad.dbf");
+    testsupport::writeFileBytes(path, bytes);
+    const size_t openBefore = DBO_DiskFile::openFileCount();
+    Refusal r;
+    try {
+        DBO_dBaseFld t(path, false, true);
+        ADD_FAILURE() << "opened";
+    } catch (const ETableError& e) {
+        r = {e.code(), e.subCode(), e.what()};
+    }
+    EXPECT_EQ(DBO_DiskFile::openFileCount(), openBefore);
+    return r;
+}
+
+}  // namespace
+
+TEST(DbfCorruptTest, VersionFourIsAnInvalidHeaderWithTheFileName) {
+    TempFolder folder;
+    auto bytes = sample().bytes();
+    bytes[0] = 0x04;
+    std::string path = folder.file("v4.dbf");
+    testsupport::writeFileBytes(path, bytes);
+    try {
+        DBO_dBaseFld t(path, false, true);
+        FAIL() << "opened";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 1001);
+        EXPECT_EQ(e.subCode(), 1204);
+        EXPECT_EQ(std::string(e.what()),
+                  "dBase DBF file header invalid - " + DBO_DiskFile::expandFileName(path, ".DBF"));
+    }
+}
+
+TEST(DbfCorruptTest, AcceptsEveryKnownVersion) {
+    for (uint8_t v : {0x03, 0x83, 0x8B, 0xF5}) {
+        TempFolder folder;
+        auto bytes = sample().bytes();
+        bytes[0] = v;
+        std::string path = folder.file("v.dbf");
+        testsupport::writeFileBytes(path, bytes);
+        DBO_dBaseFld t(path, false, true);
+        EXPECT_EQ(t.recordCount(), 2u);
+    }
+}
+
+TEST(DbfCorruptTest, RejectsFileShorterThanItsHeader) {
+    auto bytes = sample().bytes();
+    bytes.resize(20);
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("less than the 32-byte table header"), std::string::npos) << r.message;
+    EXPECT_EQ(refuse({}).code, 1001);
+}
+
+TEST(DbfCorruptTest, RejectsHeaderLengthBelow33) {
+    for (unsigned hl : {0u, 20u, 32u}) {
+        auto bytes = sample().bytes();
+        testsupport::put16(bytes, 8, hl);
+        Refusal r = refuse(bytes);
+        EXPECT_EQ(r.code, 1001);
+        EXPECT_NE(r.message.find("header length " + std::to_string(hl) + " is below 33"), std::string::npos) << r.message;
+    }
+}
+
+TEST(DbfCorruptTest, RejectsFoxProHeaderLengthBelow296) {
+    auto bytes = sample().bytes();   // 98 bytes of header: fine for 0x03, too short for 0x30
+    bytes[0] = 0x30;
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("is below 296"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, RejectsHeaderWithoutRoomForADescriptor) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 8, 60);
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("no room for a field descriptor"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, RejectsZeroRecordLength) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 10, 0);
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("record length is 0"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, RejectsRecordLengthShorterThanFields) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 10, 12);   // the fields need 16
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("the fields need 16 bytes but the record length is 12"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, RejectsFieldLengthsBeyondRecordLength) {
+    auto bytes = sample().bytes();
+    bytes[32 + 16] = 255;   // NAME claims 255 bytes
+    bytes[32 + 17] = 255;   // and 255 * 256 more
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("the fields need"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, RejectsDescriptorsCutOffByTheEndOfFile) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 8, 65535);   // descriptors claimed far past the file
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, 1001);
+    EXPECT_NE(r.message.find("the file ends inside the field descriptors"), std::string::npos) << r.message;
+    bytes = sample().bytes();
+    bytes.resize(70);
+    EXPECT_EQ(refuse(bytes).code, 1001);
+}
+
+TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 10, 65535);
+    TempFolder folder;
+    std::string path = folder.file("big.dbf");
+    testsupport::writeFileBytes(path, bytes);
+    DBO_dBaseFld t(path, false, true);
+    EXPECT_EQ(t.recordCount(), 0u);
+    t.GetRec(1);
+    EXPECT_TRUE(t.eof());
+}
+
+TEST(DbfCorruptTest, MessageOfDamagedHeaderNamesTheFile) {
+    auto bytes = sample().bytes();
+    testsupport::put16(bytes, 10, 0);
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.message.rfind("dBase DBF file header invalid - ", 0), 0u) << r.message;
+    EXPECT_NE(r.message.find("BAD.DBF"), std::string::npos) << r.message;
+}
+
+TEST(DbfCorruptTest, MissingFileIsFileNotFoundWithFullName) {
+    TempFolder folder;
+    std::string path = folder.file("absent.dbf");
+    try {
+        DBO_dBaseFld t(path, false, true);
+        FAIL() << "opened";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 2);
+        EXPECT_EQ(e.subCode(), 1107);
+        EXPECT_EQ(std::string(e.what()), "File not found - " + DBO_DiskFile::expandFileName(path, ".DBF"));
+    }
+}
+
+TEST(DbfCorruptTest, FileThatShrinksUnderTheTableGivesAnErrorNotStaleData) {
+    TempFolder folder;
+    std::string path = folder.file("t.dbf");
+    testsupport::writeFileBytes(path, sample().bytes());
+    DBO_dBaseFld t(path, false, true);
+    t.setReadAhead(false);
+    auto bytes = sample().bytes();
+    bytes.resize(bytes.size() - 10);   // record 2 is cut
+    testsupport::writeFileBytes(path, bytes);
+    try {
+        t.GetRec(2);
+        FAIL() << "no error";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 221);
+        EXPECT_NE(std::string(e.what()).find("the file ends inside record 2"), std::string::npos) << e.what();
+    }
+}

@@ -1,0 +1,163 @@
+// The named engine file: name expansion, the list of open files, short reads, share modes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "DBO_DiskFile.h"
+#include "EncipherCopy.h"
+#include "FixtureManifest.h"
+#include "ByteView.h"
+#include "TableError.h"
+
+using dbf::DBO_DiskFile;
+using dbf::ETableError;
+using testsupport::TempFolder;
+
+namespace {
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+}  // namespace
+
+TEST(DiskFileNameTest, TrimsUpperCasesAndAddsTheExtension) {
+    std::string full = DBO_DiskFile::expandFileName("  keyloggerlist  ", ".DBF");
+    EXPECT_EQ(DBO_DiskFile::baseName(full), "KEYLOGGERLIST.DBF");
+    EXPECT_EQ(DBO_DiskFile::baseName(DBO_DiskFile::expandFileName("list.dat", ".DBF")), "LIST.DAT");
+}
+
+TEST(DiskFileNameTest, BareNameIsExpandedAgainstTheCurrentDirectory) {
+    std::string full = DBO_DiskFile::expandFileName("table.dbf", ".DBF");
+    std::string cwd = upper(std::filesystem::current_path().string());
+    EXPECT_EQ(full.rfind(cwd, 0), 0u) << full;
+    EXPECT_GT(full.size(), cwd.size() + 9);
+}
+
+TEST(DiskFileNameTest, NameWithBackslashOrLateColonIsKeptAsItStands) {
+    EXPECT_EQ(DBO_DiskFile::expandFileName("sub\\Table", ".DBF"), "SUB\\TABLE.DBF");
+    EXPECT_EQ(DBO_DiskFile::expandFileName("ab:x", ".DBF"), "AB:X.DBF");
+}
+
+TEST(DiskFileNameTest, ExtensionIsLookedForInTheFilePartOnly) {
+    EXPECT_EQ(DBO_DiskFile::expandFileName("dir.v2\\table", ".CDX"), "DIR.V2\\TABLE.CDX");
+    EXPECT_EQ(DBO_DiskFile::baseName("C:\\A\\B.CDX"), "B.CDX");
+    EXPECT_EQ(DBO_DiskFile::baseName("C:B.CDX"), "B.CDX");
+}
+
+TEST(DiskFileTest, OpenFilesAreListedWhileOpen) {
+    std::string name = testsupport::cdxFixture("a_tiny.dbf");
+    const size_t before = DBO_DiskFile::openFileCount();
+    {
+        DBO_DiskFile f(upper(name), false, true);
+        EXPECT_EQ(DBO_DiskFile::openFileCount(), before + 1);
+        auto names = DBO_DiskFile::openFileNames();
+        EXPECT_EQ(names.back(), upper(name));
+        EXPECT_EQ(f.fileName(), upper(name));
+    }
+    EXPECT_EQ(DBO_DiskFile::openFileCount(), before);
+}
+
+TEST(DiskFileTest, ShortReadLeavesError221WithoutRaising) {
+    DBO_DiskFile f(testsupport::cdxFixture("a_tiny.dbf"), false, true);
+    char buf[64];
+    EXPECT_EQ(f.read(180, buf, sizeof buf), 13u);
+    EXPECT_EQ(f.lastError(), 221);
+    f.clearError();
+    EXPECT_EQ(f.read(0, buf, 4), 4u);
+    EXPECT_EQ(f.lastError(), 0);
+    EXPECT_EQ(f.fileSize(), 193u);
+}
+
+TEST(DiskFileTest, ReadExactRaisesOnShortRead) {
+    DBO_DiskFile f(testsupport::cdxFixture("a_tiny.dbf"), false, true);
+    char buf[64];
+    try {
+        f.readExact(180, buf, sizeof buf, 1207);
+        FAIL() << "no error";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 221);
+        EXPECT_EQ(e.subCode(), 1207);
+    }
+}
+
+TEST(DiskFileTest, ExclusiveOpenIsRefusedWhileTheFileIsOpen) {
+    TempFolder folder;
+    std::string path = folder.file("x.dbf");
+    testsupport::writeFileBytes(path, {1, 2, 3});
+    DBO_DiskFile shared(path, true, true);
+    try {
+        DBO_DiskFile exclusive(path, true, false);
+        FAIL() << "opened";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 32);
+        EXPECT_EQ(e.subCode(), 1107);
+        EXPECT_EQ(std::string(e.what()), "File access denied - " + path);
+    }
+    DBO_DiskFile another(path, false, true);
+    EXPECT_EQ(another.fileSize(), 3u);
+}
+
+TEST(DiskFileTest, WritesAreReadBack) {
+    TempFolder folder;
+    std::string path = folder.file("w.bin");
+    testsupport::writeFileBytes(path, {0, 0, 0, 0});
+    DBO_DiskFile f(path, true, false);
+    f.write(2, "abcd", 4);
+    char buf[6];
+    f.readExact(0, buf, 6, 1101);
+    EXPECT_EQ(std::string(buf + 2, 4), "abcd");
+    EXPECT_EQ(f.fileSize(), 6u);
+}
+
+TEST(DiskFileTest, MissingFolderIsPathNotFound) {
+    TempFolder folder;
+    std::string path = (folder.path() / "no" / "such.dbf").string();
+    try {
+        DBO_DiskFile f(path, false, true);
+        FAIL() << "opened";
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 3);
+        EXPECT_EQ(std::string(e.what()), "Path not found - " + path);
+    }
+}
+
+TEST(TableErrorTest, KnownCodeIsTextSeparatorAndFileName) {
+    EXPECT_EQ(dbf::tableErrorMessage(2, 1107, "C:\\X\\K.CDX"), "File not found - C:\\X\\K.CDX");
+    EXPECT_EQ(dbf::tableErrorMessage(1269, 1101, "C:\\T.DBF"), " - C:\\T.DBF");
+}
+
+TEST(TableErrorTest, UnknownCodeIsTableErrorFormWithSubcodeTwice) {
+    EXPECT_EQ(dbf::tableErrorMessage(2112, 1107, "C:\\X\\K.CDX"), "Table Error 2112, SubCode 1107.\r C:\\X\\K.CDX>1107");
+    EXPECT_EQ(dbf::tableErrorMessage(2112, dbf::kNoSubCode, ""), "Table Error 2112.\r");
+}
+
+TEST(TableErrorTest, RaisedErrorCarriesCodeAndSubcode) {
+    try {
+        dbf::raiseTableError(33, 1207, "T.DBF");
+    } catch (const ETableError& e) {
+        EXPECT_EQ(e.code(), 33);
+        EXPECT_EQ(e.subCode(), 1207);
+        EXPECT_STREQ(e.what(), "Record locked by another user - T.DBF");
+    }
+}
+
+TEST(ByteViewTest, ReadOutsideTheBlockRaisesWithTheFileOffset) {
+    const uint8_t bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::string file = "C:\\X.CDX";
+    dbf::ByteView v(bytes, sizeof bytes, &file, 1024);
+    EXPECT_EQ(v.u32le(4), 0x08070605u);
+    EXPECT_EQ(v.u32be(0), 0x01020304u);
+    try {
+        v.u32le(6);
+        FAIL() << "no error";
+    } catch (const ETableError& e) {
+        EXPECT_NE(std::string(e.what()).find("at file offset 1030"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find(file), std::string::npos);
+    }
+    EXPECT_THROW(v.sub(9, 0), ETableError);
+    EXPECT_THROW(v.bytes(2, SIZE_MAX), ETableError);
+}
