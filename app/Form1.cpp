@@ -1,0 +1,282 @@
+// The main window's lifecycle: creation, showing, hiding to the tray, closing.
+#include "Form1.h"
+
+#include "Application.h"
+#include "IniFile.h"
+#include "SettingsFile.h"
+#include "SettingsRules.h"
+#include "SetupForm.h"
+#include "resource.h"
+
+namespace app {
+
+// True from a start of the keyboard hook until it is stopped again.
+bool hooked = false;
+
+namespace {
+
+constexpr int kClientWidth = 268;
+constexpr int kClientHeight = 558;
+constexpr int kLeft = 295;
+constexpr int kTop = 77;
+
+constexpr const char* kHintRunning = "Ombrix - Keyboard Encryption Protection Running ...";
+constexpr const char* kHintClosing = "Ombrix - Keyboard Encryption Protection Closing ...";
+constexpr const char* kCaptionClose = "Close Keyboard Encryption (Ctrl+E)";
+constexpr const char* kCaptionOpen = "Open Keyboard Encryption (Ctrl+E)";
+
+}  // namespace
+
+TForm1::TForm1() {
+    registerClass(kMainWindowClass, CS_DBLCLKS, nullptr, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                  LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAINICON)));
+    // A borderless window whose client area is the whole window.
+    create(kMainWindowClass, "Ombrix", WS_EX_APPWINDOW, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, kLeft, kTop,
+           kClientWidth, kClientHeight);
+    win::Application::setMainWindow(hwnd());
+    createComponents();
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        win::Application::showException(e);
+    }
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createComponents() {
+    iconlist_.addResource(IDI_ENCRYPTION_ON);
+    iconlist_.addResource(IDI_ENCRYPTION_OFF);
+    TrayIcon1 = std::make_unique<ui::TTrayIcon>(hwnd());
+    TrayIcon1->setIconList(&iconlist_);
+    TrayIcon1->setHint("Ombrix");
+    TrayIcon1->setMinimizeToTray(true);
+    TrayIcon1->setIconVisible(true);
+    TrayIcon1->setIconIndex(0);
+    TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
+
+    PopupMenu1.reset(CreatePopupMenu());
+    HMENU m = PopupMenu1.get();
+    AppendMenuA(m, MF_STRING, About1, "&About");
+    AppendMenuA(m, MF_STRING, MainScreen1, "&Main Screen");
+    AppendMenuA(m, MF_STRING, OpenKeyloggerEncryption1, "Open Keylogger Encryption");
+    AppendMenuA(m, MF_STRING, Help1, "&Help");
+    AppendMenuA(m, MF_STRING, AuthorSite1, "&Author Site");
+    AppendMenuA(m, MF_STRING, LogFile1, "View Log File");
+    AppendMenuA(m, MF_STRING, Exit1, "&Exit");
+    TrayIcon1->setPopupMenu(m);
+
+    skin_ = std::make_unique<ui::SkinButtonHost>(hwnd());
+    for (ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3})
+        skin_->add(*b);
+    SkinButton1.OnClick = [this] { SkinButton1Click(); };
+    SkinButton5.OnClick = [this] { SkinButton5Click(); };
+    SkinButton4.OnClick = [this] { SkinButton4Click(); };
+    SkinButton6.OnClick = [this] { SkinButton6Click(); };
+    SkinButton3.OnClick = [this] { SkinButton3Click(); };
+
+    Timertrayicon.attach(hwnd(), kTimertrayiconId, 5000, true);
+    Timer2.attach(hwnd(), kTimer2Id, 30000, false);
+}
+
+void TForm1::Show() { ShowWindow(hwnd(), SW_SHOWNORMAL); }
+
+// --- Handlers -------------------------------------------------------------------------
+
+void TForm1::FormCreate() {
+    // The single-instance mutex "Ombrix" is created by the entry before this window exists,
+    // so that two copies started together cannot both get this far.
+    iniFileName = settings::iniFileNameFor(win::Application::exePath());
+    BlackList = std::make_unique<StringList>();
+    WhiteList = std::make_unique<StringList>();
+    loadLists();
+    hooked = false;
+    bindHookLibrary();
+}
+
+void TForm1::FormShow() {
+    if (!settingsLoaded) {
+        openKeyloggerTable();
+        settings::Switches s = settings::loadSwitches(settings::IniFile(iniFileName));
+        enabledEnc = s.enabledEnc;
+        stopKeylog = s.stopKeylog;
+        enabledBlack = s.enabledBlack;
+        enabledWhite = s.enabledWhite;
+    }
+    settingsLoaded = true;
+    ApplySettings(false);
+}
+
+bool TForm1::FormCloseQuery() {
+    if (exitRequested || shutdownPending) return true;
+    TrayIcon1->HideMainForm();
+    TrayIcon1->setIconVisible(true);
+    return false;
+}
+
+void TForm1::FormClose() {
+    closeKeyloggerTable();
+    BlackList.reset();
+    WhiteList.reset();
+    if (hooked) endHooking();
+}
+
+void TForm1::FormDestroy() { releaseHookLibrary(); }
+
+void TForm1::TimertrayiconTimer() {
+    if (startsHidden(__argc, __argv)) TrayIcon1->HideMainForm();
+    Timertrayicon.setEnabled(false);
+}
+
+void TForm1::Timer2Timer() {
+    Timer2.setEnabled(false);
+    btnStartClick();
+    Timer2.setEnabled(true);
+}
+
+void TForm1::WMQueryEndSession(LRESULT& result) {
+    shutdownPending = true;
+    result = 1;
+}
+
+void TForm1::WMActivateInstance() {
+    if (IsIconic(hwnd())) {
+        ShowWindow(hwnd(), SW_RESTORE);
+        return;
+    }
+    SetForegroundWindow(hwnd());
+    TrayIcon1->ShowMainForm();
+}
+
+void TForm1::ApplySettings(bool mayStopHook) {
+    if (!hooked && enabledEnc) startHooking();
+    if (mayStopHook && hooked && !enabledEnc) endHooking();
+    Timer2.setEnabled(stopKeylog);
+    setEncryptionDisplay();
+}
+
+void TForm1::setEncryptionDisplay() {
+    ModifyMenuA(PopupMenu1.get(), OpenKeyloggerEncryption1, MF_BYCOMMAND | MF_STRING, OpenKeyloggerEncryption1,
+                enabledEnc ? kCaptionClose : kCaptionOpen);
+    TrayIcon1->setIconIndex(enabledEnc ? 0 : 1);
+    TrayIcon1->setHint(enabledEnc ? kHintRunning : kHintClosing);
+}
+
+// --- Commands -------------------------------------------------------------------------
+
+void TForm1::SkinButton1Click() {
+    if (!setupform_) return;
+    setupform_->setChecks(settings::Switches{enabledEnc, stopKeylog, enabledWhite, enabledBlack});
+    if (setupform_->showModal() == IDOK) {
+        settings::Switches s = setupform_->checks();
+        enabledEnc = s.enabledEnc;
+        stopKeylog = s.stopKeylog;
+        enabledWhite = s.enabledWhite;
+        enabledBlack = s.enabledBlack;
+        settings::saveSwitches(settings::IniFile(iniFileName), s);
+    }
+    ApplySettings();
+}
+
+void TForm1::SkinButton3Click() {}  // the web site
+void TForm1::SkinButton4Click() {}  // the help file
+void TForm1::SkinButton5Click() {}  // the about box
+
+void TForm1::SkinButton6Click() { TrayIcon1->HideMainForm(); }
+
+void TForm1::TrayIcon1DblClick() { TrayIcon1->ShowMainForm(); }
+
+void TForm1::Exit1Click() {
+    exitRequested = true;
+    PostMessageA(hwnd(), WM_CLOSE, 0, 0);
+}
+
+void TForm1::menuCommand(UINT id) {
+    switch (id) {
+    case About1: SkinButton5Click(); break;
+    case MainScreen1: TrayIcon1DblClick(); break;
+    case Help1: SkinButton4Click(); break;
+    case AuthorSite1: SkinButton3Click(); break;
+    case Exit1: Exit1Click(); break;
+    default: break;
+    }
+}
+
+// --- Steps filled by later parts ------------------------------------------------------
+
+void TForm1::loadLists() {}
+void TForm1::bindHookLibrary() {}
+void TForm1::startHooking() {}
+void TForm1::endHooking() {}
+void TForm1::releaseHookLibrary() {}
+void TForm1::openKeyloggerTable() {}
+void TForm1::closeKeyloggerTable() {}
+void TForm1::btnStartClick() {}
+
+// --- Messages -------------------------------------------------------------------------
+
+LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (TrayIcon1 && TrayIcon1->ownerMessage(msg, wp, lp, result)) return result;
+    if (skin_ && skin_->mouseMessage(msg, wp, lp, result)) return result;
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wp) FormShow();
+        return defaultHandling(msg, wp, lp);
+    case WM_CLOSE:
+        if (FormCloseQuery()) {
+            FormClose();
+            destroy();
+        }
+        return 0;
+    case WM_DESTROY:
+        FormDestroy();
+        TrayIcon1.reset();
+        PostQuitMessage(0);
+        return 0;
+    case WM_TIMER:
+        if (wp == kTimertrayiconId) TimertrayiconTimer();
+        if (wp == kTimer2Id) Timer2Timer();
+        return 0;
+    case WM_QUERYENDSESSION:
+        WMQueryEndSession(result);
+        return result;
+    case WM_ACTIVATE_INSTANCE:
+        WMActivateInstance();
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wp) == 0 && lp == 0) menuCommand(LOWORD(wp));
+        return 0;
+    case WM_PAINT:
+        paint();
+        return 0;
+    default:
+        return defaultHandling(msg, wp, lp);
+    }
+}
+
+// Until the skin picture is in place the face is drawn plainly: the title and a frame for
+// each button.
+void TForm1::paint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd(), &ps);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    HBRUSH face = CreateSolidBrush(RGB(32, 48, 72));
+    FillRect(dc, &client, face);
+    DeleteObject(face);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(230, 236, 245));
+    RECT title{0, 60, client.right, 100};
+    DrawTextA(dc, "Ombrix", -1, &title, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    for (const ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3}) {
+        RECT r = b->bounds();
+        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        DrawTextA(dc, b->hint().c_str(), -1, &r, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+    }
+    EndPaint(hwnd(), &ps);
+}
+
+bool startsHidden(int argc, char** argv) { return argc > 1 && std::string(argv[1]) == "h"; }
+
+}  // namespace app

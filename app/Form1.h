@@ -1,0 +1,134 @@
+// The main window: owns every other object of the running program and drives it through
+// its creation, show, close and destroy handlers and its two timers.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "IconList.h"
+#include "SkinButton.h"
+#include "Timer.h"
+#include "TrayIcon.h"
+#include "Window.h"
+
+namespace settings {
+class Tsetupform;
+}
+
+namespace app {
+
+// Posted by a second copy of the program to bring the running one forward.
+constexpr UINT WM_ACTIVATE_INSTANCE = WM_USER + 0x1000;
+
+// The main window's class name: what a second copy looks for.
+constexpr const char* kMainWindowClass = "Ombrix";
+
+// Identifiers of the main window's timers (the WM_TIMER first parameter).
+constexpr UINT_PTR kTimertrayiconId = 1;
+constexpr UINT_PTR kTimer2Id = 2;
+
+// Commands of the tray menu.
+enum MenuCommand : UINT {
+    About1 = 201,
+    MainScreen1,
+    OpenKeyloggerEncryption1,
+    Help1,
+    AuthorSite1,
+    LogFile1,
+    Exit1,
+};
+
+using StringList = std::vector<std::string>;
+
+class TForm1 : public win::Window {
+public:
+    // Creates the window and its components, then runs FormCreate.
+    TForm1();
+    ~TForm1() override;
+
+    // The dialogs that the entry creates after the main window.
+    void setDialogs(settings::Tsetupform* setupform) { setupform_ = setupform; }
+
+    // Shows the window for the first time (FormShow runs).
+    void Show();
+
+    // The apply step: brings the hook, the scan timer, the menu caption and the tray icon in
+    // line with the switches. A showing of the window never stops the hook.
+    void ApplySettings(bool mayStopHook = true);
+
+    // State other parts read and write.
+    bool settingsLoaded = false;
+    bool exitRequested = false;
+    bool shutdownPending = false;
+    std::string iniFileName;
+    bool enabledEnc = false;
+    bool stopKeylog = false;
+    bool enabledWhite = false;
+    bool enabledBlack = false;
+    std::unique_ptr<StringList> BlackList;
+    std::unique_ptr<StringList> WhiteList;
+    std::string siteAddress;
+
+    win::Timer Timertrayicon;
+    win::Timer Timer2;
+
+protected:
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void createComponents();
+
+    // Handlers.
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void TimertrayiconTimer();
+    void Timer2Timer();
+    void WMQueryEndSession(LRESULT& result);
+    void WMActivateInstance();
+    void menuCommand(UINT id);
+
+    // Commands.
+    void SkinButton1Click();
+    void SkinButton3Click();
+    void SkinButton4Click();
+    void SkinButton5Click();
+    void SkinButton6Click();
+    void TrayIcon1DblClick();
+    void Exit1Click();
+
+    // Steps that later parts of the program fill.
+    void loadLists();
+    void bindHookLibrary();
+    void startHooking();
+    void endHooking();
+    void releaseHookLibrary();
+    void openKeyloggerTable();
+    void closeKeyloggerTable();
+    void btnStartClick();
+
+    void setEncryptionDisplay();
+    void paint();
+
+    ui::IconList iconlist_;
+    std::unique_ptr<ui::TTrayIcon> TrayIcon1;
+    win::UniqueMenu PopupMenu1;
+    std::unique_ptr<ui::SkinButtonHost> skin_;
+    ui::TSkinButton SkinButton1{152, 296, 84, 25, "Setting"};
+    ui::TSkinButton SkinButton5{163, 333, 73, 26, "About"};
+    ui::TSkinButton SkinButton4{180, 371, 56, 24, "Help File"};
+    ui::TSkinButton SkinButton6{186, 405, 50, 21, "Close to tray"};
+    ui::TSkinButton SkinButton3{73, 481, 157, 38, "Go to  Site"};
+
+    settings::Tsetupform* setupform_ = nullptr;
+};
+
+// Whether the program's first command-line argument asks for a start in the tray.
+bool startsHidden(int argc, char** argv);
+
+}  // namespace app

@@ -1,0 +1,48 @@
+// Program entry: one copy per logon. A second copy brings the running one forward and ends.
+#include <windows.h>
+
+#include "Application.h"
+#include "Form1.h"
+#include "SetupForm.h"
+
+namespace {
+
+// How long a second copy waits for the first one's window to appear.
+constexpr DWORD kWaitForFirstCopyMs = 10000;
+constexpr DWORD kPollMs = 50;
+
+HWND runningCopy() { return FindWindowA(app::kMainWindowClass, nullptr); }
+
+void activate(HWND first) { PostMessageA(first, app::WM_ACTIVATE_INSTANCE, 0, 0); }
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    if (HWND first = runningCopy()) {
+        activate(first);
+        return 0;
+    }
+    // The window test alone lets two copies started together both run; the mutex, held for
+    // the life of the process, tells the later one that it is a second copy even before the
+    // first one's window exists.
+    // The handle is never closed: the mutex lives as long as the process.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, "Ombrix");
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        for (DWORD waited = 0; waited < kWaitForFirstCopyMs; waited += kPollMs) {
+            if (HWND first = runningCopy()) {
+                activate(first);
+                break;
+            }
+            Sleep(kPollMs);
+        }
+        return 0;
+    }
+
+    win::Application::setTitle("Ombrix");
+    app::TForm1 Form1;
+    settings::Tsetupform setupform(Form1.hwnd());
+    Form1.setDialogs(&setupform);
+    Form1.Show();
+    win::Application::run();
+    return 0;
+}

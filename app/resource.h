@@ -1,0 +1,6 @@
+// Resource identifiers of ombrix.exe.
+#pragma once
+
+#define IDI_MAINICON 1
+#define IDI_ENCRYPTION_ON 101
+#define IDI_ENCRYPTION_OFF 102

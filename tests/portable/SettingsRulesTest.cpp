@@ -1,0 +1,78 @@
+// The settings file name rule and how stored values read.
+#include <gtest/gtest.h>
+
+#include "SettingsRules.h"
+
+using namespace settings;
+
+TEST(SettingsFileNameTest, LowerCasesTheFileNameAndReplacesItsLastThreeCharacters) {
+    EXPECT_EQ(iniFileNameFor("D:\\Apps\\Guard.EXE"), "D:\\Apps\\guard.ini");
+    EXPECT_EQ(iniFileNameFor("C:\\Program Files\\Ombrix\\ombrix.exe"), "C:\\Program Files\\Ombrix\\ombrix.ini");
+    EXPECT_EQ(iniFileNameFor("C:\\Tools\\A.B.exe"), "C:\\Tools\\a.b.ini");
+}
+
+TEST(SettingsFileNameTest, KeepsTheFolderAsItStands) {
+    EXPECT_EQ(iniFileNameFor("C:\\MyApps\\TOOLS\\X.EXE"), "C:\\MyApps\\TOOLS\\x.ini");
+}
+
+TEST(SettingsFileNameTest, DropsThreeCharactersWhateverTheyAre) {
+    EXPECT_EQ(iniFileNameFor("D:\\Apps\\guard"), "D:\\Apps\\guini");
+    EXPECT_EQ(iniFileNameFor("D:\\Apps\\ab"), "D:\\Apps\\ini");
+}
+
+TEST(SettingsValueTest, ReadsDecimalAndHexadecimalNumbers) {
+    EXPECT_EQ(parseIniInteger("0"), 0);
+    EXPECT_EQ(parseIniInteger("2"), 2);
+    EXPECT_EQ(parseIniInteger("-1"), -1);
+    EXPECT_EQ(parseIniInteger("0x10"), 16);
+    EXPECT_EQ(parseIniInteger("0XfF"), 255);
+    EXPECT_EQ(parseIniInteger("0x0"), 0);
+    EXPECT_EQ(parseIniInteger("0xFFFFFFFF"), -1);
+}
+
+TEST(SettingsValueTest, RefusesTextThatIsNotANumber) {
+    EXPECT_FALSE(parseIniInteger(""));
+    EXPECT_FALSE(parseIniInteger("yes"));
+    EXPECT_FALSE(parseIniInteger("0x"));  // two characters: not hexadecimal, and not decimal
+    EXPECT_FALSE(parseIniInteger("1 "));
+    EXPECT_FALSE(parseIniInteger("0x1G"));
+    EXPECT_FALSE(parseIniInteger("-"));
+    EXPECT_FALSE(parseIniInteger("2147483648"));
+    EXPECT_FALSE(parseIniInteger("0x100000000"));
+}
+
+TEST(SettingsValueTest, AnyNonZeroNumberIsOnAndAnythingElseTheDefault) {
+    EXPECT_FALSE(parseIniBool("0", true));
+    EXPECT_FALSE(parseIniBool("0x0", true));
+    EXPECT_TRUE(parseIniBool("2", false));
+    EXPECT_TRUE(parseIniBool("0x10", false));
+    EXPECT_TRUE(parseIniBool("yes", true));
+    EXPECT_TRUE(parseIniBool("", true));
+    EXPECT_FALSE(parseIniBool("yes", false));
+}
+
+TEST(SettingsDialogRuleTest, LeavingStopKeyloggerUncheckedClearsBothListsSilently) {
+    DialogChecks c{true, false, true, true};
+    EXPECT_EQ(leaveCheckBox(CheckBoxLeft::Stop, c), "");
+    EXPECT_FALSE(c.white);
+    EXPECT_FALSE(c.black);
+    EXPECT_TRUE(c.enc);
+}
+
+TEST(SettingsDialogRuleTest, ListsNeedStopKeylogger) {
+    DialogChecks c{true, false, true, true};
+    EXPECT_EQ(leaveCheckBox(CheckBoxLeft::White, c), "Enable white process list must enabled stop key logger first");
+    EXPECT_FALSE(c.white);
+    EXPECT_TRUE(c.black);
+    EXPECT_EQ(leaveCheckBox(CheckBoxLeft::Black, c), "Enable black list must enabled stop key logger first");
+    EXPECT_FALSE(c.black);
+}
+
+TEST(SettingsDialogRuleTest, ChangesNothingWhileStopKeyloggerIsOn) {
+    DialogChecks c{false, true, true, false};
+    for (CheckBoxLeft box : {CheckBoxLeft::Stop, CheckBoxLeft::White, CheckBoxLeft::Black})
+        EXPECT_EQ(leaveCheckBox(box, c), "");
+    EXPECT_TRUE(c.white);
+    EXPECT_FALSE(c.black);
+    EXPECT_FALSE(c.enc);
+}

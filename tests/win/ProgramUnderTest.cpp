@@ -1,0 +1,247 @@
+// The test driver for ombrix.exe.
+#include "ProgramUnderTest.h"
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+Process::~Process() { kill(); }
+
+Process::Process(Process&& o) noexcept : process_(o.process_), pid_(o.pid_) { o.process_ = nullptr; }
+
+Process& Process::operator=(Process&& o) noexcept {
+    if (this != &o) {
+        kill();
+        process_ = o.process_;
+        pid_ = o.pid_;
+        o.process_ = nullptr;
+    }
+    return *this;
+}
+
+bool Process::running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+DWORD Process::waitForExit(DWORD timeoutMs) const {
+    if (!process_) return STILL_ACTIVE;
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void Process::kill() {
+    if (!process_) return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 10000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+}
+
+namespace {
+
+std::string programDir() { return OMBRIX_PROGRAM_DIR "\\"; }
+
+std::string makeTempFolder() {
+    static std::atomic<int> counter{0};
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "ombrix-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++counter) + "\\";
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
+    return folder;
+}
+
+void removeTree(const std::string& folder) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string full = folder + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(full + "\\");
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+
+// Calls `visit` for each top-level window until it returns false.
+template <typename Visit>
+void forEachTopLevel(Visit visit) {
+    struct Ctx {
+        Visit* visit;
+        static BOOL CALLBACK next(HWND w, LPARAM lp) { return (*reinterpret_cast<Ctx*>(lp)->visit)(w) ? TRUE : FALSE; }
+    } ctx{&visit};
+    EnumWindows(&Ctx::next, reinterpret_cast<LPARAM>(&ctx));
+}
+
+std::string className(HWND w) {
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    return cls;
+}
+
+}  // namespace
+
+ProgramUnderTest::ProgramUnderTest(const std::string& exeName) : folder_(makeTempFolder()), exeName_(exeName) {
+    std::string source = programDir() + "ombrix.exe";
+    if (!CopyFileA(source.c_str(), path(exeName).c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + source);
+}
+
+ProgramUnderTest::~ProgramUnderTest() {
+    processes_.clear();
+    removeTree(folder_);
+}
+
+void ProgramUnderTest::writeFile(const std::string& name, const std::string& content) const {
+    std::ofstream out(path(name), std::ios::binary);
+    out << content;
+}
+
+std::string ProgramUnderTest::readFile(const std::string& name) const { return fileText(path(name)); }
+
+bool ProgramUnderTest::exists(const std::string& name) const {
+    return GetFileAttributesA(path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+Process& ProgramUnderTest::start(const std::string& args) {
+    std::string commandLine = "\"" + path(exeName_) + "\"" + (args.empty() ? "" : " " + args);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(path(exeName_).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder_.c_str(), &si, &pi))
+        throw std::runtime_error("cannot start " + commandLine);
+    processes_.emplace_back(pi);
+    return processes_.back();
+}
+
+bool ProgramUnderTest::ownedByUs(HWND window) const {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    for (const Process& p : processes_)
+        if (p.pid() == pid) return true;
+    return false;
+}
+
+HWND ProgramUnderTest::waitForMainWindow(DWORD timeoutMs) const {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            for (HWND w : mainWindows())
+                if (ownedByUs(w)) found = w;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+std::vector<HWND> ProgramUnderTest::mainWindows() {
+    std::vector<HWND> found;
+    forEachTopLevel([&](HWND w) {
+        if (className(w) == "Ombrix") found.push_back(w);
+        return true;
+    });
+    return found;
+}
+
+HWND ProgramUnderTest::waitForWindow(const std::string& caption, const char* cls, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            forEachTopLevel([&](HWND w) {
+                if (!IsWindowVisible(w) || !ownedByUs(w) || windowText(w) != caption) return true;
+                if (cls && className(w) != cls) return true;
+                found = w;
+                return false;
+            });
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+HWND ProgramUnderTest::messageBox() const {
+    HWND found = nullptr;
+    forEachTopLevel([&](HWND w) {
+        if (className(w) != "#32770" || !IsWindowVisible(w) || !ownedByUs(w) || windowText(w) != "Ombrix")
+            return true;
+        // A message box has a static text with id 0xFFFF; the program's dialogs do not.
+        if (!GetDlgItem(w, 0xFFFF)) return true;
+        found = w;
+        return false;
+    });
+    return found;
+}
+
+std::string ProgramUnderTest::waitForMessageBox(DWORD timeoutMs) const {
+    HWND box = nullptr;
+    if (!waitUntil([&] { return (box = messageBox()) != nullptr; }, timeoutMs)) return "<no message box>";
+    return windowText(GetDlgItem(box, 0xFFFF));
+}
+
+void ProgramUnderTest::dismissMessageBox() const {
+    HWND box = messageBox();
+    if (!box) return;
+    HWND ok = GetDlgItem(box, IDOK);
+    if (ok)
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    else
+        PostMessageA(box, WM_CLOSE, 0, 0);
+    waitUntil([&] { return messageBox() == nullptr; }, 5000);
+}
+
+void ProgramUnderTest::click(HWND window, POINT client) {
+    ClientToScreen(window, &client);
+    SetCursorPos(client.x, client.y);
+    INPUT in[2]{};
+    in[0].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].type = INPUT_MOUSE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(50);
+    SendInput(1, &in[1], sizeof(INPUT));
+    Sleep(50);
+}
+
+void ProgramUnderTest::pressKey(WORD vk) {
+    INPUT in[2]{};
+    in[0].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = vk;
+    in[1].type = INPUT_KEYBOARD;
+    in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    Sleep(100);
+}
+
+std::string windowText(HWND window) {
+    char buffer[1024] = "";
+    // WM_GETTEXT reaches controls of other processes too.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    return buffer;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace testing_support

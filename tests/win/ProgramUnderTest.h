@@ -1,0 +1,90 @@
+// Starts ombrix.exe from a fresh temporary program folder and talks to it from outside:
+// window messages, real mouse clicks and keys, its message boxes and its exit code. Every
+// process it started is ended and the folder removed when the object goes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A process started by a test; ended on destruction if still running.
+class Process {
+public:
+    Process() = default;
+    Process(PROCESS_INFORMATION pi) : process_(pi.hProcess), pid_(pi.dwProcessId) { CloseHandle(pi.hThread); }
+    ~Process();
+    Process(Process&& o) noexcept;
+    Process& operator=(Process&& o) noexcept;
+
+    DWORD pid() const noexcept { return pid_; }
+    bool running() const;
+    // The exit code, or STILL_ACTIVE when it did not end within `timeoutMs`.
+    DWORD waitForExit(DWORD timeoutMs) const;
+    void kill();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+class ProgramUnderTest {
+public:
+    explicit ProgramUnderTest(const std::string& exeName = "ombrix.exe");
+    ~ProgramUnderTest();
+    ProgramUnderTest(const ProgramUnderTest&) = delete;
+    ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
+
+    const std::string& folder() const noexcept { return folder_; }
+    std::string path(const std::string& name) const { return folder_ + name; }
+    void writeFile(const std::string& name, const std::string& content) const;
+    std::string readFile(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+    // Starts a copy with `args`, the program folder as its current directory.
+    Process& start(const std::string& args = "");
+    Process& process(size_t i = 0) { return processes_.at(i); }
+
+    // The top-level window of class "Ombrix" of any copy started here, once it exists.
+    HWND waitForMainWindow(DWORD timeoutMs = 15000) const;
+    // A top-level window of a started copy with this caption (and class, when given).
+    HWND waitForWindow(const std::string& caption, const char* className = nullptr, DWORD timeoutMs = 10000) const;
+    // All top-level windows of class "Ombrix" on the desktop.
+    static std::vector<HWND> mainWindows();
+
+    // Waits for a message box (caption "Ombrix") of a started copy and returns its text.
+    std::string waitForMessageBox(DWORD timeoutMs = 10000) const;
+    HWND messageBox() const;
+    // Presses the message box's OK button.
+    void dismissMessageBox() const;
+
+    // Waits until `pred` holds, polling; false on time-out.
+    template <typename Pred>
+    static bool waitUntil(Pred pred, DWORD timeoutMs = 10000) {
+        for (DWORD t = 0;; t += 50) {
+            if (pred()) return true;
+            if (t >= timeoutMs) return false;
+            Sleep(50);
+        }
+    }
+
+    // A real left click at a point of `window`'s client area.
+    static void click(HWND window, POINT client);
+    // Real key strokes: a virtual key pressed and released.
+    static void pressKey(WORD vk);
+
+private:
+    bool ownedByUs(HWND window) const;
+
+    std::string folder_;
+    std::string exeName_;
+    std::vector<Process> processes_;
+};
+
+// The text of a child control (cross-process safe).
+std::string windowText(HWND window);
+std::string fileText(const std::string& path);
+
+}  // namespace testing_support

@@ -1,0 +1,182 @@
+// The settings file and dialog, driven from outside with real clicks and keys.
+#include <gtest/gtest.h>
+
+#include "ProgramUnderTest.h"
+
+using testing_support::ProgramUnderTest;
+
+namespace {
+
+constexpr POINT kSettingButton{152 + 42, 296 + 12};
+constexpr POINT kCloseToTrayButton{186 + 25, 405 + 10};
+
+enum { CheckBox1 = 101, CheckBox2, CheckBox3, CheckBox4 };
+
+struct Running {
+    ProgramUnderTest& program;
+    HWND main = nullptr;
+
+    explicit Running(ProgramUnderTest& p, const std::string& args = "") : program(p) {
+        program.start(args);
+        main = program.waitForMainWindow();
+        EXPECT_TRUE(main);
+        ProgramUnderTest::waitUntil([&] { return IsWindowVisible(main) != FALSE; });
+        Sleep(300);
+    }
+
+    HWND openSettings() {
+        ProgramUnderTest::click(main, kSettingButton);
+        return program.waitForWindow("Ombrix Setting");
+    }
+};
+
+bool isChecked(HWND dialog, int id) {
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void clickButton(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    RECT r;
+    GetClientRect(button, &r);
+    ProgramUnderTest::click(button, POINT{r.right / 2, r.bottom / 2});
+}
+
+bool hidden(HWND w) {
+    return ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(w); });
+}
+
+}  // namespace
+
+TEST(SettingsDialogTest, SettingButtonOpensTheDialogWithEverySwitchOnWithoutASettingsFile) {
+    ProgramUnderTest program;
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    for (int id : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) EXPECT_TRUE(isChecked(dialog, id)) << id;
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, CheckBox1)), "Real-time Keyboard Encryption Protection");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, CheckBox2)), "Stop Keylogger");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, CheckBox3)), "Enabled White Process List (Don't stop)");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, CheckBox4)), "Enabled Black Process List (Custem Stop)");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, 111)), "Edit White List");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, 112)), "Edit Black  List");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, IDOK)), "Save");
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(dialog, IDCANCEL)), "Cancel");
+    clickButton(dialog, IDCANCEL);
+    EXPECT_TRUE(hidden(dialog));
+    EXPECT_FALSE(program.exists("ombrix.ini")) << "Cancel writes nothing";
+}
+
+TEST(SettingsDialogTest, SaveWritesTheFourKeysInOrderBesideAnExecutableOfAnyName) {
+    ProgramUnderTest program("Guard.EXE");
+    program.writeFile("guard.ini", "[main]\r\nenabledenc=0x0\r\nstopkeylog=yes\r\nenabledblack=0\r\nenabledwhite=2\r\n");
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(isChecked(dialog, CheckBox1)) << "0x0 reads as off";
+    EXPECT_TRUE(isChecked(dialog, CheckBox2)) << "text that is no number reads as the default";
+    EXPECT_TRUE(isChecked(dialog, CheckBox3)) << "2 reads as on";
+    EXPECT_FALSE(isChecked(dialog, CheckBox4));
+
+    program.writeFile("guard.ini", "");
+    clickButton(dialog, CheckBox1);  // now on
+    clickButton(dialog, IDOK);
+    EXPECT_TRUE(hidden(dialog));
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !program.readFile("guard.ini").empty(); }));
+    EXPECT_EQ(program.readFile("guard.ini"),
+              "[main]\r\nenabledenc=1\r\nstopkeylog=1\r\nenabledwhite=1\r\nenabledblack=0\r\n");
+}
+
+TEST(SettingsDialogTest, CancelKeepsTheSwitchesAndTheFile) {
+    ProgramUnderTest program;
+    const std::string stored = "[main]\r\nenabledenc=0\r\nstopkeylog=1\r\nenabledwhite=1\r\nenabledblack=1\r\n";
+    program.writeFile("ombrix.ini", stored);
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    clickButton(dialog, CheckBox1);
+    clickButton(dialog, CheckBox4);
+    clickButton(dialog, IDCANCEL);
+    ASSERT_TRUE(hidden(dialog));
+    EXPECT_EQ(program.readFile("ombrix.ini"), stored);
+
+    dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(isChecked(dialog, CheckBox1)) << "the dialog is filled from the switches again";
+    EXPECT_TRUE(isChecked(dialog, CheckBox4));
+    clickButton(dialog, IDCANCEL);
+}
+
+TEST(SettingsDialogTest, LeavingStopKeyloggerUncheckedClearsBothListBoxesSilently) {
+    ProgramUnderTest program;
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    clickButton(dialog, CheckBox2);  // unchecked, and it has the focus
+    ASSERT_FALSE(isChecked(dialog, CheckBox2));
+    ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !isChecked(dialog, CheckBox3) && !isChecked(dialog, CheckBox4); }));
+    Sleep(300);
+    EXPECT_FALSE(program.messageBox());
+    clickButton(dialog, IDCANCEL);
+}
+
+TEST(SettingsDialogTest, CheckingABlackListWithoutStopKeyloggerShowsTheMessageAndClearsTheBox) {
+    ProgramUnderTest program;
+    program.writeFile("ombrix.ini", "[main]\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    clickButton(dialog, CheckBox4);
+    ASSERT_TRUE(isChecked(dialog, CheckBox4));
+    ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_EQ(program.waitForMessageBox(), "Enable black list must enabled stop key logger first");
+    program.dismissMessageBox();
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !isChecked(dialog, CheckBox4); }));
+
+    clickButton(dialog, CheckBox3);
+    ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_EQ(program.waitForMessageBox(), "Enable white process list must enabled stop key logger first");
+    program.dismissMessageBox();
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !isChecked(dialog, CheckBox3); }));
+    clickButton(dialog, IDCANCEL);
+}
+
+TEST(SettingsDialogTest, SettingsFileThatCannotBeWrittenShowsUnableToWrite) {
+    ProgramUnderTest program;
+    // A folder where the settings file should be: the system cannot write the file.
+    CreateDirectoryA(program.path("ombrix.ini").c_str(), nullptr);
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    clickButton(dialog, IDOK);
+    EXPECT_EQ(program.waitForMessageBox(), "Unable to write to " + program.path("ombrix.ini") + ".");
+    program.dismissMessageBox();
+    EXPECT_TRUE(program.process().running());
+}
+
+TEST(SettingsDialogTest, CloseToTrayButtonHidesTheWindow) {
+    ProgramUnderTest program;
+    Running run(program);
+    ProgramUnderTest::click(run.main, kCloseToTrayButton);
+    EXPECT_TRUE(hidden(run.main));
+    EXPECT_TRUE(program.process().running());
+}
+
+TEST(SettingsDialogTest, PressOnAButtonAndReleaseElsewhereIsNoClick) {
+    ProgramUnderTest program;
+    Running run(program);
+    POINT press{kSettingButton}, release{20, 20};
+    ClientToScreen(run.main, &press);
+    ClientToScreen(run.main, &release);
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    SetCursorPos(press.x, press.y);
+    in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    SendInput(1, &in, sizeof in);
+    Sleep(100);
+    SetCursorPos(release.x, release.y);
+    Sleep(100);
+    in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in, sizeof in);
+    EXPECT_FALSE(program.waitForWindow("Ombrix Setting", nullptr, 1500));
+}

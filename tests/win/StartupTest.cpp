@@ -1,0 +1,141 @@
+// Start-up, the single-instance rule and the window's lifecycle, driven from outside.
+#include <gtest/gtest.h>
+
+#include "ProgramUnderTest.h"
+
+using testing_support::ProgramUnderTest;
+
+namespace {
+
+constexpr UINT kActivateInstance = WM_USER + 0x1000;
+
+bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
+
+}  // namespace
+
+TEST(StartupTest, MainWindowHasItsClassSizePositionAndCaption) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+    RECT client{}, frame{};
+    GetClientRect(w, &client);
+    GetWindowRect(w, &frame);
+    EXPECT_EQ(client.right, 268);
+    EXPECT_EQ(client.bottom, 558);
+    EXPECT_EQ(frame.left, 295);
+    EXPECT_EQ(frame.top, 77);
+    EXPECT_EQ(frame.right - frame.left, 268) << "the window has no border";
+    EXPECT_EQ(testing_support::windowText(w), "Ombrix");
+}
+
+TEST(StartupTest, SecondCopyBringsTheFirstBackFromTheTrayAndEndsWithCodeZero) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+
+    auto& second = program.start();
+    EXPECT_EQ(second.waitForExit(15000), 0u);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+    EXPECT_EQ(ProgramUnderTest::mainWindows().size(), 1u);
+    EXPECT_TRUE(program.process(0).running());
+}
+
+TEST(StartupTest, FiveCopiesStartedTogetherLeaveExactlyOneRunning) {
+    ProgramUnderTest program;
+    for (int i = 0; i < 5; ++i) program.start();
+    // Four copies end on their own, each with code 0; one stays.
+    ASSERT_TRUE(ProgramUnderTest::waitUntil(
+        [&] {
+            int done = 0;
+            for (int i = 0; i < 5; ++i) done += !program.process(i).running();
+            return done == 4;
+        },
+        20000));
+    for (int i = 0; i < 5; ++i)
+        if (!program.process(i).running()) EXPECT_EQ(program.process(i).waitForExit(0), 0u);
+    Sleep(500);
+    EXPECT_EQ(ProgramUnderTest::mainWindows().size(), 1u);
+}
+
+TEST(StartupTest, CloseRequestHidesTheWindowAndTheProgramGoesOn) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+    Sleep(300);
+    EXPECT_TRUE(program.process().running());
+    EXPECT_TRUE(IsWindow(w));
+}
+
+TEST(StartupTest, QueryEndSessionAgreesAndALaterCloseEndsTheProgramWithCodeZero) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    EXPECT_EQ(answer, 1u);
+    EXPECT_TRUE(program.process().running()) << "answering does not end the program";
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.process().waitForExit(10000), 0u);
+}
+
+TEST(StartupTest, ActivateInstanceShowsAHiddenWindow) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+    PostMessageA(w, kActivateInstance, 0, 0);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+}
+
+TEST(StartupTest, ActivateInstanceOnlyRestoresAMinimisedWindow) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+    // Minimising sends the program to the tray; bring it back minimised from there.
+    PostMessageA(w, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+    ShowWindowAsync(w, SW_SHOWMINNOACTIVE);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsIconic(w) && visible(w); }));
+    PostMessageA(w, kActivateInstance, 0, 0);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsIconic(w) && visible(w); }));
+}
+
+TEST(StartupTest, ArgumentLowerCaseHSendsTheWindowToTheTrayAfterFiveSeconds) {
+    ProgramUnderTest program;
+    program.start("h");
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
+    Sleep(2500);
+    EXPECT_TRUE(visible(w)) << "still on screen before five seconds";
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }, 8000));
+    EXPECT_TRUE(program.process().running());
+}
+
+TEST(StartupTest, OtherArgumentsLeaveTheWindowOnScreen) {
+    for (const char* arg : {"H", "-h"}) {
+        ProgramUnderTest program;
+        program.start(arg);
+        HWND w = program.waitForMainWindow();
+        ASSERT_TRUE(w);
+        Sleep(7000);
+        EXPECT_TRUE(visible(w)) << arg;
+        PostMessageA(w, WM_QUERYENDSESSION, 0, 0);
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.process().waitForExit(10000), 0u);
+    }
+}

@@ -1,0 +1,21 @@
+# Windows tests, run under Wine. One prefix per build folder: a setup test starts it, a
+# cleanup test ends every Wine process of it, so a test run leaves nothing behind.
+add_test(NAME wine.prefix.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)
+set_tests_properties(wine.prefix.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+add_test(NAME wine.prefix.stop
+    COMMAND env WINEPREFIX=${OMBRIX_WINEPREFIX} sh -c "wineserver -k; wineserver -w")
+set_tests_properties(wine.prefix.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+if(win_tests)
+    add_executable(ombrix_win_tests ${win_tests})
+    target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_ui GTest::gtest_main)
+    target_include_directories(ombrix_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
+    string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
+    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\"")
+    add_dependencies(ombrix_win_tests ombrix)
+    # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
+    # never run at the same time as each other.
+    gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
+endif()

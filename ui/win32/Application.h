@@ -1,0 +1,45 @@
+// The little the program needs of an application object: its title, its main window, the
+// standard error box, the message loop and the executable's own path.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+namespace win {
+
+class Application {
+public:
+    static const std::string& title();
+    static void setTitle(std::string title);
+
+    // The main window: its closing ends the message loop.
+    static HWND mainWindow();
+    static void setMainWindow(HWND hwnd);
+
+    // The standard error box: caption the application title, error icon, and the message
+    // with a full stop added when its last character sorts after ".".
+    static void showException(const std::exception& e);
+    static void showError(const std::string& message);
+    // A plain message box: no icon, one OK button, the application title as caption.
+    static void showMessage(const std::string& text, HWND owner);
+
+    // Handles the messages waiting in the queue, then returns.
+    static void processMessages();
+    // Runs the message loop until WM_QUIT; returns its exit code.
+    static int run();
+    // Whether WM_QUIT has been seen (a nested loop passes it on to the outer one).
+    static bool terminated();
+    static void setTerminated(int exitCode);
+
+    // The executable's full path as the system reports it, and its folder with the
+    // trailing backslash.
+    static std::string exePath();
+    static std::string exeFolder();
+};
+
+// The full-stop rule of the error box.
+std::string withFullStop(std::string message);
+
+}  // namespace win
