@@ -5,6 +5,7 @@
 #include "DBobjCDXTag.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -355,6 +356,34 @@ void DBobjCDXTag::prepareKey(const TdbVariant& value, std::string& out) const {
         out.resize(format_.keyLength);
         while (!out.empty() && out.back() == ' ') out.pop_back();
     }
+}
+
+double DBobjCDXTag::numberOfKey(std::string_view held) noexcept {
+    uint8_t b[8] = {};
+    std::memcpy(b, held.data(), std::min<size_t>(held.size(), 8));
+    uint64_t bits = 0;
+    for (uint8_t x : b) bits = bits << 8 | x;
+    // Values >= 0 were stored with the sign bit set, negative ones inverted.
+    bits = (bits & 0x8000000000000000ull) ? bits & 0x7FFFFFFFFFFFFFFFull : ~bits;
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+std::string DBobjCDXTag::keyText(std::string_view held) const {
+    if (keyType_ == 'C') return std::string(held);
+    double v = numberOfKey(held);
+    if (keyType_ == 'D') {
+        auto julian = static_cast<int32_t>(v);
+        return julian == 0 ? std::string() : dtos(julian);
+    }
+    if (v == 0) v = 0;   // no "-0"
+    char buf[40];
+    for (int precision = 15; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*g", precision, v);
+        if (std::strtod(buf, nullptr) == v) break;
+    }
+    return buf;
 }
 
 TdbVariant DBobjCDXTag::evaluateKey(const FieldSource& fields) const {

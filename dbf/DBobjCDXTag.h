@@ -86,6 +86,12 @@ public:
     // The held key for an expression value; raises ETableError "Variant types mismatch for
     // compare" when the value's type is not the tag's key type.
     void prepareKey(const TdbVariant& value, std::string& out) const;
+    // A held key as text: character keys as they are, numbers in the shortest form that
+    // reads back to the same value, dates as "YYYYMMDD" (empty for the blank date).
+    std::string keyText(std::string_view held) const;
+    // The number held in a numeric or date key.
+    static double numberOfKey(std::string_view held) noexcept;
+
     // The key expression for the record `fields` stands on.
     TdbVariant evaluateKey(const FieldSource& fields) const;
 

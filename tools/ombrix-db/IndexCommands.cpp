@@ -1,13 +1,152 @@
-// ombrix-db walk and seek, and the tag lines of info: placeholders until the index
-// commands are built.
+// ombrix-db walk and seek, and the tag lines of info: a table's compound index as the
+// engine reads it.
+//
+// info, for each tag in the index file's (alphabetical) order:
+//   tags: 2                       number of tags, before the first tag
+//   tag: NAME                     tag name (upper case)
+//   key_expression: UPPER(NAME)
+//   for_expression: AMOUNT > 0    empty when the tag has none
+//   key_length: 20
+//   key_type: C|N|D
+//   unique: no|yes
+//   descending: no|yes
+//   collation: none|MACHINE|GENERAL
+//
+// walk TABLE --index FILE --tag TAG [--key KEY] [--use-deleted]
+//   one line per record in the tag's order, "RECNO<TAB>KEY": character keys without
+//   trailing blanks, numbers in the shortest form that reads back to the same value, dates
+//   as YYYYMMDD (empty for the blank date). Deleted records are left out unless
+//   --use-deleted.
+//
+// seek TABLE --index FILE --tag TAG [--key KEY] [--partial] [--no-near] [--use-deleted]
+//      [--keys-from FILE | --keys-from=FILE] KEYTEXT...
+//   FindKey for each KEYTEXT, then for each line of FILE (a final CR is dropped), exact
+//   unless --partial, near unless --no-near; prints "found RECNO", "notfound RECNO" (the
+//   record the table stands on afterwards) or "notfound eof". In the "--keys-from FILE"
+//   form FILE is the first word after TABLE.
+#include <fstream>
+#include <iterator>
+#include <ostream>
 #include <stdexcept>
+#include <string>
 
 #include "Commands.h"
+#include "DBO_dBHandler.h"
 
 namespace ombrixdb {
 
-int cmdWalk(const CommandLine&, std::ostream&) { throw std::runtime_error("not built yet"); }
-int cmdSeek(const CommandLine&, std::ostream&) { throw std::runtime_error("not built yet"); }
-void printIndexInfo(const CommandLine&, const std::string&, std::ostream&) { throw std::runtime_error("not built yet"); }
+namespace {
+
+const char* yesNo(bool b) { return b ? "yes" : "no"; }
+
+const char* collationName(dbf::CdxCollation c) {
+    switch (c) {
+    case dbf::CdxCollation::Machine: return "MACHINE";
+    case dbf::CdxCollation::General: return "GENERAL";
+    default: return "none";
+    }
+}
+
+// The table of `cl` with its index files open and the tag of --tag selected.
+struct OpenTable {
+    explicit OpenTable(const CommandLine& cl) : table(cl.table(), false, true, cl.key) {
+        if (cl.indexFiles.empty()) throw std::runtime_error("ombrix-db " + cl.command + ": no --index FILE given");
+        if (cl.tag.empty()) throw std::runtime_error("ombrix-db " + cl.command + ": no --tag NAME given");
+        for (const auto& index : cl.indexFiles) table.OpenIndexFile(index);
+        table.setUseDeleted(cl.flag("use-deleted"));
+        table.SelectTag(cl.tag);
+    }
+    dbf::DBO_dBHandler table;
+};
+
+}  // namespace
+
+void printIndexInfo(const CommandLine& cl, const std::string& indexFile, std::ostream& out) {
+    dbf::DBO_dBHandler table(cl.table(), false, true, cl.key);
+    table.OpenIndexFile(indexFile);
+    dbf::DBobjCDXFile* file = table.indexFile(1);
+    const auto& tags = file->tags();
+    out << "tags: " << tags.size() << "\n";
+    for (const auto& tag : tags) {
+        out << "tag: " << tag->name() << "\n";
+        out << "key_expression: " << tag->keyExpression() << "\n";
+        out << "for_expression: " << tag->forExpression() << "\n";
+        out << "key_length: " << tag->keyLength() << "\n";
+        out << "key_type: " << tag->keyType() << "\n";
+        out << "unique: " << yesNo(tag->unique()) << "\n";
+        out << "descending: " << yesNo(tag->descending()) << "\n";
+        out << "collation: " << collationName(tag->collation()) << "\n";
+    }
+}
+
+int cmdWalk(const CommandLine& cl, std::ostream& out) {
+    OpenTable open(cl);
+    dbf::DBO_dBHandler& t = open.table;
+    const dbf::DBobjCDXTag& tag = *t.activeTag();
+    std::string buffer;
+    for (t.GetRec(dbf::DBO_dBaseDBF::kFirst); !t.eof() && !t.bof(); t.GetRec(dbf::DBO_dBaseDBF::kNext)) {
+        buffer += std::to_string(t.recNo());
+        buffer += '\t';
+        buffer += tag.keyText(tag.currentKey());
+        buffer += '\n';
+        if (buffer.size() > 60000) {
+            out << buffer;
+            buffer.clear();
+        }
+    }
+    out << buffer;
+    return 0;
+}
+
+int cmdSeek(const CommandLine& cl, std::ostream& out) {
+    std::vector<std::string> keys(cl.positional.begin() + 1, cl.positional.end());
+    std::string keysFile;
+    if (auto it = cl.options.find("keys-from"); it != cl.options.end()) {
+        keysFile = it->second;
+    } else if (cl.flag("keys-from")) {
+        if (keys.empty()) throw std::runtime_error("ombrix-db seek: --keys-from needs a FILE");
+        keysFile = keys.front();
+        keys.erase(keys.begin());
+    }
+    if (!keysFile.empty()) {
+        std::ifstream in(keysFile, std::ios::binary);
+        if (!in) throw std::runtime_error("ombrix-db seek: cannot read " + keysFile);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        size_t at = 0;
+        while (at < text.size()) {
+            size_t end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            size_t len = end - at;
+            if (len > 0 && text[at + len - 1] == '\r') --len;
+            keys.emplace_back(text, at, len);
+            at = end + 1;
+        }
+    }
+
+    OpenTable open(cl);
+    dbf::DBO_dBHandler& t = open.table;
+    t.setExact(!cl.flag("partial"));
+    t.setNear(!cl.flag("no-near"));
+    std::string buffer;
+    for (const auto& key : keys) {
+        bool found = t.FindKey(key);
+        if (found) {
+            buffer += "found ";
+            buffer += std::to_string(t.recNo());
+        } else if (t.eof() || t.recNo() == 0) {
+            buffer += "notfound eof";
+        } else {
+            buffer += "notfound ";
+            buffer += std::to_string(t.recNo());
+        }
+        buffer += '\n';
+        if (buffer.size() > 60000) {
+            out << buffer;
+            buffer.clear();
+        }
+    }
+    out << buffer;
+    return 0;
+}
 
 }  // namespace ombrixdb
