@@ -12,7 +12,9 @@ if(win_tests)
     target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_ui GTest::gtest_main)
     target_include_directories(ombrix_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
     string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
-    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\"")
+    string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
+    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
+        "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
     add_dependencies(ombrix_win_tests ombrix)
     # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
     # never run at the same time as each other.

@@ -1,0 +1,78 @@
+// The shared Win32 layer: the error box convention and the picture decoder.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "Application.h"
+#include "JpegImage.h"
+#include "ProgramUnderTest.h"
+#include "Window.h"
+
+TEST(ErrorBoxTest, AddsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
+    EXPECT_EQ(win::withFullStop("Error loading DLL"), "Error loading DLL.");
+    EXPECT_EQ(win::withFullStop("Done."), "Done.");
+    EXPECT_EQ(win::withFullStop("Oops!"), "Oops!");
+    EXPECT_EQ(win::withFullStop("(x)"), "(x)");
+    EXPECT_EQ(win::withFullStop("1/2"), "1/2.");
+    EXPECT_EQ(win::withFullStop("caf\xe9"), "caf\xe9.");
+    EXPECT_EQ(win::withFullStop(""), "");
+}
+
+namespace {
+
+class Throwing : public win::Window {
+public:
+    Throwing() {
+        registerClass("OmbrixTestThrowing");
+        create("OmbrixTestThrowing", "", 0, WS_POPUP, 0, 0, 10, 10);
+    }
+
+protected:
+    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_APP) throw std::runtime_error("Cannot find the DLL functions");
+        return Window::handle(msg, wp, lp);
+    }
+};
+
+}  // namespace
+
+TEST(ErrorBoxTest, AnErrorLeavingAHandlerIsShownInTheStandardBoxAndTheProgramGoesOn) {
+    win::Application::setTitle("Ombrix");
+    Throwing window;
+    std::atomic<bool> done{false};
+    std::string text, caption;
+    std::thread dismisser([&] {
+        for (int i = 0; i < 200 && !done; ++i, Sleep(50)) {
+            HWND box = FindWindowA("#32770", "Ombrix");
+            if (!box) continue;
+            caption = testing_support::windowText(box);
+            text = testing_support::windowText(GetDlgItem(box, 0xFFFF));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            return;
+        }
+    });
+    LRESULT result = SendMessageA(window.hwnd(), WM_APP, 0, 0);
+    done = true;
+    dismisser.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(caption, "Ombrix");
+    EXPECT_EQ(text, "Cannot find the DLL functions.");
+    EXPECT_TRUE(IsWindow(window.hwnd()));
+}
+
+TEST(JpegImageTest, DecodesTheAboutBoxPicture) {
+    std::string bytes = testing_support::fileText(OMBRIX_SOURCE_DIR "\\app\\res\\about.jpg");
+    ASSERT_FALSE(bytes.empty());
+    ui::DecodedBitmap picture = ui::decodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(picture.width, 89);
+    EXPECT_EQ(picture.height, 184);
+    EXPECT_TRUE(picture.bitmap);
+}
+
+TEST(JpegImageTest, RefusesDataThatIsNoPicture) {
+    const std::string junk = "\xFF\xD8\xFF\xE0 this is not a picture at all";
+    EXPECT_THROW(ui::decodeJpeg(reinterpret_cast<const uint8_t*>(junk.data()), junk.size()), std::runtime_error);
+    EXPECT_THROW(ui::decodeJpeg(nullptr, 0), std::runtime_error);
+}
