@@ -69,10 +69,10 @@ TEST(DbfCorruptTest, VersionFourIsAnInvalidHeaderWithTheFileName) {
 }
 
 TEST(DbfCorruptTest, AcceptsEveryKnownVersion) {
-    for (uint8_t v : {0x03, 0x83, 0x8B, 0xF5}) {
+    for (int v : {0x03, 0x83, 0x8B, 0xF5}) {
         TempFolder folder;
         auto bytes = sample().bytes();
-        bytes[0] = v;
+        bytes[0] = static_cast<uint8_t>(v);
         std::string path = folder.file("v.dbf");
         testsupport::writeFileBytes(path, bytes);
         DBO_dBaseFld t(path, false, true);

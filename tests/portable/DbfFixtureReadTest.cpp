@@ -70,7 +70,9 @@ void expectRecords(DBO_dBaseFld& t, const Manifest& m) {
             ++checked;
         }
     }
-    if (m.recordCount > 0) EXPECT_GT(checked, 0u);
+    if (m.recordCount > 0) {
+        EXPECT_GT(checked, 0u);
+    }
 }
 
 void expectWalks(DBO_dBaseFld& t) {

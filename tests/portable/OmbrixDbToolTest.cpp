@@ -34,10 +34,23 @@ std::string slurp(const std::string& path) {
 
 std::string quote(const std::string& s) { return "\"" + s + "\""; }
 
+// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
+std::string toolPath() {
+    std::string p = OMBRIX_DB_TOOL;
+#ifdef _WIN32
+    if (!p.empty() && p[0] == '/') {
+        p = "Z:" + p;
+        for (char& c : p)
+            if (c == '/') c = '\\';
+    }
+#endif
+    return p;
+}
+
 ToolRun runTool(const std::string& args) {
     TempFolder folder;
     std::string out = folder.file("out.txt"), err = folder.file("err.txt");
-    std::string command = quote(OMBRIX_DB_TOOL) + " " + args + " > " + quote(out) + " 2> " + quote(err);
+    std::string command = quote(toolPath()) + " " + args + " > " + quote(out) + " 2> " + quote(err);
 #ifdef _WIN32
     command = "\"" + command + "\"";   // cmd /c strips one pair of outer quotes
 #endif
