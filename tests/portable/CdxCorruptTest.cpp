@@ -1,0 +1,301 @@
+// Damaged index files: each kind of damage ends in ETableError 2112 naming the file and the
+// page where it was found, never in a crash, a hang or a read out of bounds.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DBO_dBHandler.h"
+#include "IndexImage.h"
+
+using dbf::DBO_dBaseDBF;
+using dbf::DBO_dBHandler;
+using namespace testsupport;
+
+namespace {
+
+const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
+
+// a_tiny.cdx: directory header 0, directory leaf 0x400, tag NAME header 0x600, its root
+// leaf 0xA00 (6 keys, entries of 3 bytes: 14 record bits, 5 duplicate, 5 trailing).
+constexpr size_t kTinyNameHeader = 0x600;
+constexpr size_t kTinyNameLeaf = 0xA00;
+
+std::vector<uint8_t> fixtureIndex(const std::string& name) { return readFileBytes(kFixtures + "/" + name + ".cdx"); }
+
+// Opens the damaged index beside its table, selects every tag and walks and seeks it.
+void useIndex(const std::string& table, const std::string& name) {
+    DBO_dBHandler t(table, false, true);
+    t.OpenIndexFile(name);
+    for (const auto& tag : t.indexFile(1)->tags()) {
+        t.SelectTag(tag->name());
+        for (t.GetRec(DBO_dBaseDBF::kFirst); !t.eof() && !t.bof(); t.GetRec(DBO_dBaseDBF::kNext)) {
+        }
+        for (t.GetRec(DBO_dBaseDBF::kLast); !t.eof() && !t.bof(); t.GetRec(DBO_dBaseDBF::kPrevious)) {
+        }
+        t.setExact(true);
+        t.setNear(true);
+        t.FindKey("KEYLOG.EXE");
+        t.FindKey("zzz");
+    }
+}
+
+// The damage is reported as the unreadable-index error, naming the file and the offset.
+void expectUnreadable(const std::string& name, const std::vector<uint8_t>& index, const std::string& where) {
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, name, folder, index);
+    try {
+        useIndex(table, name);
+        FAIL() << "no error for damage at " << where;
+    } catch (const dbf::ETableError& e) {
+        std::string m = e.what();
+        EXPECT_EQ(e.code(), 2112) << m;
+        EXPECT_EQ(m.rfind("Table Error 2112", 0), 0u) << m;
+        EXPECT_NE(m.find(name == "a_tiny" ? "A_TINY.CDX" : "E_NAMES5K.CDX"), std::string::npos) << m;
+        EXPECT_NE(m.find("offset " + where), std::string::npos) << m;
+    }
+}
+
+// e_names5k.cdx, tag NAME (key length 32): the root and the first pages below it.
+struct Names5k {
+    std::vector<uint8_t> image = fixtureIndex("e_names5k");
+    uint32_t header = 0, root = 0, level2 = 0;
+    Names5k() {
+        DBO_dBHandler t(kFixtures + "/e_names5k.dbf", false, true);
+        t.OpenIndexFile("e_names5k");
+        header = t.indexFile(1)->tags().front()->headerOffset();
+        root = t.indexFile(1)->tags().front()->rootOffset();
+        level2 = childOf(root, 0);
+    }
+    size_t childAt(uint32_t page, size_t entry) const { return page + 12 + entry * 40 + 36; }
+    uint32_t childOf(uint32_t page, size_t entry) const { return getU32be(image, childAt(page, entry)); }
+};
+
+TEST(CdxCorruptTest, FileCutInsideTheDirectoryHeaderIsUnreadable) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    f.resize(700);
+    expectUnreadable("a_tiny", f, "0");
+}
+
+TEST(CdxCorruptTest, FileCutInsideTheTreeFailsWhenTheMissingPageIsReached) {
+    Names5k n;
+    n.image.resize(n.image.size() / 2 + 100);
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, "e_names5k", folder, n.image);
+    try {
+        useIndex(table, "e_names5k");
+        FAIL() << "no error";
+    } catch (const dbf::ETableError& e) {
+        EXPECT_EQ(e.code(), 2112) << e.what();
+        EXPECT_NE(std::string(e.what()).find("not a page inside the file"), std::string::npos) << e.what();
+    }
+}
+
+TEST(CdxCorruptTest, RootOffsetZeroMakesTheFileUnreadable) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    setU32le(f, kTinyNameHeader, 0);
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameHeader));
+}
+
+TEST(CdxCorruptTest, RootOffBoundaryOrBeyondTheFileMakesTheFileUnreadable) {
+    for (uint32_t root : {uint32_t{kTinyNameLeaf + 4}, uint32_t{0x100000}, uint32_t{512}}) {
+        std::vector<uint8_t> f = fixtureIndex("a_tiny");
+        setU32le(f, kTinyNameHeader, root);
+        expectUnreadable("a_tiny", f, std::to_string(kTinyNameHeader));
+    }
+}
+
+TEST(CdxCorruptTest, KeyLength241IsRefusedWhere240IsAccepted) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    setU16le(f, kTinyNameHeader + 12, 241);
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameHeader));
+
+    DBO_dBHandler t(kFixtures + "/d_key240.dbf", false, true);
+    EXPECT_EQ(t.OpenIndexFile("d_key240"), 0);
+    EXPECT_EQ(t.indexFile(1)->tags().front()->keyLength(), 240);
+}
+
+TEST(CdxCorruptTest, TagWithoutKeyExpressionMakesTheFileUnreadable) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    f[kTinyNameHeader + 512] = 0;
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameHeader));
+}
+
+TEST(CdxCorruptTest, TagHeaderBeyondTheEndOfTheFileMakesTheFileUnreadable) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    // The directory leaf's only entry: record number (the header offset) in its low 16 bits.
+    setU16le(f, 0x400 + 24, 0xFE00);
+    expectUnreadable("a_tiny", f, std::to_string(0xFE00));
+}
+
+TEST(CdxCorruptTest, LeafEntriesTooNarrowForTheirBitWidthsAreRefused) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    f[kTinyNameLeaf + 23] = 1;
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameLeaf));
+    f = fixtureIndex("a_tiny");
+    f[kTinyNameLeaf + 21] = 9;
+    f[kTinyNameLeaf + 22] = 9;
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameLeaf));
+}
+
+TEST(CdxCorruptTest, LeafCountBeyondThePageIsRefused) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    setU16le(f, kTinyNameLeaf + 2, 200);
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameLeaf));
+}
+
+TEST(CdxCorruptTest, LeafCountsBeyondTheKeyLengthAreRefused) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    // Entry 0's trailing count is the top 5 bits of its third byte: 31 > key length 20.
+    f[kTinyNameLeaf + 24 + 2] |= 0xF8;
+    expectUnreadable("a_tiny", f, std::to_string(kTinyNameLeaf));
+}
+
+TEST(CdxCorruptTest, LeafKeyPiecesRunningIntoTheEntriesAreRefused) {
+    Names5k n;
+    // Without trailing counts every key is stored at full length: a full leaf overflows.
+    uint32_t leaf = n.level2;
+    while (getU16le(n.image, leaf) < 2) leaf = n.childOf(leaf, 0);
+    n.image[leaf + 19] = 0;
+    expectUnreadable("e_names5k", n.image, std::to_string(leaf));
+}
+
+TEST(CdxCorruptTest, InteriorEntriesBeyondThePageAreRefused) {
+    Names5k n;
+    setU16le(n.image, n.root + 2, 13);   // 500 / 40 = 12 fit
+    expectUnreadable("e_names5k", n.image, std::to_string(n.root));
+}
+
+TEST(CdxCorruptTest, InteriorPageWithoutKeysIsRefused) {
+    Names5k n;
+    setU16le(n.image, n.root + 2, 0);
+    expectUnreadable("e_names5k", n.image, std::to_string(n.root));
+}
+
+TEST(CdxCorruptTest, ChildOffsetPastTheEndOfTheFileIsRefused) {
+    Names5k n;
+    setU32be(n.image, n.childAt(n.root, 0), static_cast<uint32_t>(n.image.size() + 512));
+    expectUnreadable("e_names5k", n.image, std::to_string(n.root));
+}
+
+TEST(CdxCorruptTest, ChildOffsetOffThePageGridIsRefused) {
+    Names5k n;
+    setU32be(n.image, n.childAt(n.root, 0), n.level2 + 100);
+    expectUnreadable("e_names5k", n.image, std::to_string(n.root));
+}
+
+TEST(CdxCorruptTest, PagePointingToItselfIsRefused) {
+    Names5k n;
+    setU32be(n.image, n.childAt(n.root, 0), n.root);
+    expectUnreadable("e_names5k", n.image, std::to_string(n.root));
+}
+
+TEST(CdxCorruptTest, PagePointingBackUpTheTreeIsRefused) {
+    Names5k n;
+    setU32be(n.image, n.childAt(n.level2, 0), n.root);
+    expectUnreadable("e_names5k", n.image, std::to_string(n.level2));
+}
+
+// Appends interior pages of one entry each, every one pointing to the next and the last
+// to `bottom`; returns the first.
+uint32_t appendChain(std::vector<uint8_t>& f, size_t pages, uint32_t keyLength, uint32_t bottom, size_t entries) {
+    auto first = static_cast<uint32_t>(f.size());
+    for (size_t i = 0; i < pages; ++i) {
+        auto at = static_cast<uint32_t>(f.size());
+        f.resize(f.size() + 512, 0);
+        setU16le(f, at + 2, static_cast<uint32_t>(entries));
+        setU32le(f, at + 4, 0xFFFFFFFF);
+        setU32le(f, at + 8, 0xFFFFFFFF);
+        uint32_t child = i + 1 < pages ? at + 512 : bottom;
+        for (size_t e = 0; e < entries; ++e) {
+            size_t entry = at + 12 + e * (keyLength + 8);
+            for (size_t k = 0; k < keyLength; ++k) f[entry + k] = 'z';
+            setU32be(f, entry + keyLength, 1);
+            setU32be(f, entry + keyLength + 4, child);
+        }
+    }
+    return first;
+}
+
+TEST(CdxCorruptTest, DescentDeeperThanAnyTreeCanBeIsRefused) {
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    uint32_t first = appendChain(f, 80, 20, kTinyNameLeaf, 1);
+    setU32le(f, kTinyNameHeader, first);
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, "a_tiny", folder, f);
+    try {
+        useIndex(table, "a_tiny");
+        FAIL() << "no error";
+    } catch (const dbf::ETableError& e) {
+        EXPECT_EQ(e.code(), 2112);
+        EXPECT_NE(std::string(e.what()).find("deeper than 64 levels"), std::string::npos) << e.what();
+    }
+}
+
+TEST(CdxCorruptTest, WalkThroughPagesSharedByEveryEntryStopsWithAnError) {
+    // 30 levels of interior pages whose 17 entries all lead to the same next page: a walk
+    // would visit the one leaf 17^30 times.
+    std::vector<uint8_t> f = fixtureIndex("a_tiny");
+    uint32_t first = appendChain(f, 30, 20, kTinyNameLeaf, 17);
+    setU32le(f, kTinyNameHeader, first);
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, "a_tiny", folder, f);
+    try {
+        useIndex(table, "a_tiny");
+        FAIL() << "no error";
+    } catch (const dbf::ETableError& e) {
+        EXPECT_EQ(e.code(), 2112);
+        EXPECT_NE(std::string(e.what()).find("passed more keys than the file can hold"), std::string::npos)
+            << e.what();
+    }
+}
+
+TEST(CdxCorruptTest, IndexPageCutShortAfterOpeningIsAnErrorNotStaleData) {
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, "e_names5k", folder, fixtureIndex("e_names5k"));
+    DBO_dBHandler t(table, false, true);
+    t.OpenIndexFile("e_names5k");
+    t.setIndexCacheBudget(0);
+    t.SelectTag("NAME");
+    std::filesystem::resize_file(folder.file("e_names5k.cdx"), 40000);
+    t.setExact(true);
+    t.setNear(true);
+    try {
+        for (int i = 0; i < 200; ++i) t.FindKey(std::string(1, static_cast<char>('A' + i % 26)) + "ZZ");
+        for (t.GetRec(DBO_dBaseDBF::kFirst); !t.eof(); t.GetRec(DBO_dBaseDBF::kNext)) {
+        }
+        FAIL() << "no error";
+    } catch (const dbf::ETableError& e) {
+        EXPECT_EQ(e.code(), 2112) << e.what();
+        EXPECT_NE(std::string(e.what()).find("E_NAMES5K.CDX"), std::string::npos) << e.what();
+    }
+}
+
+TEST(CdxCorruptTest, RandomlyDamagedIndexesFailOnlyWithEngineErrors) {
+    std::mt19937 random(20240607);
+    const std::vector<uint8_t> original = fixtureIndex("b_multi");
+    TempFolder folder;
+    int errors = 0;
+    for (int round = 0; round < 150; ++round) {
+        std::vector<uint8_t> f = original;
+        int flips = 1 + static_cast<int>(random() % 8);
+        for (int i = 0; i < flips; ++i) {
+            size_t at = 1024 + random() % (f.size() - 1024);
+            f[at] = static_cast<uint8_t>(random());
+        }
+        if (round % 10 == 0) f.resize(random() % f.size());
+        std::string table = tableWithIndex(kFixtures, "b_multi", folder, f);
+        try {
+            useIndex(table, "b_multi");
+        } catch (const dbf::ETableError&) {
+            ++errors;
+        } catch (const dbf::ETableExpression&) {
+            ++errors;
+        }
+    }
+    EXPECT_GT(errors, 0);
+}
+
+}  // namespace
