@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "CdxManifest.h"
+#include "FixtureManifest.h"
 #include "DBO_dBHandler.h"
 #include "EncipherCopy.h"
 
@@ -84,7 +84,7 @@ void expectTagFactsMatch(DBO_dBHandler& t, const Manifest& m) {
         ASSERT_NE(tag, nullptr);
         EXPECT_EQ(tag->keyExpression(), expected.expression);
         EXPECT_EQ(tag->forExpression(), expected.forExpression);
-        EXPECT_EQ(tag->keyLength(), expected.keyLength);
+        EXPECT_EQ(tag->keyLength(), static_cast<uint16_t>(expected.keyLength));
         EXPECT_EQ(tag->keyType(), expected.keyType == 'L' ? 'C' : expected.keyType);
         EXPECT_EQ(tag->unique(), expected.unique);
         EXPECT_EQ(tag->descending(), expected.descending);
@@ -99,7 +99,7 @@ class CdxFixtureWalkTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrder) {
     const std::string name = GetParam();
-    Manifest m = testsupport::readManifest(kFixtures + "/" + name + ".txt");
+    Manifest m = testsupport::readManifest(name);
     DBO_dBHandler t(kFixtures + "/" + name + ".dbf", false, true);
     ASSERT_EQ(t.OpenIndexFile(name + ".cdx"), 0);
     expectTagFactsMatch(t, m);
@@ -108,7 +108,7 @@ TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrder) {
 
 TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrderWhenEnciphered) {
     const std::string name = GetParam();
-    Manifest m = testsupport::readManifest(kFixtures + "/" + name + ".txt");
+    Manifest m = testsupport::readManifest(name);
     testsupport::TempFolder folder;
     std::string table = testsupport::encipheredFixture(kFixtures, name, folder, kKey);
     DBO_dBHandler t(table, false, true, kKey);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "CdxManifest.h"
+#include "FixtureManifest.h"
 #include "DBO_dBHandler.h"
 #include "EncipherCopy.h"
 #include "IndexKeyForm.h"
@@ -19,6 +19,12 @@ using dbf::DBO_dBHandler;
 namespace {
 
 const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
+
+const testsupport::ManifestTag& tagOf(const testsupport::Manifest& m, const std::string& name) {
+    for (const auto& t : m.tags)
+        if (t.name == name) return t;
+    throw std::runtime_error("manifest has no tag " + name);
+}
 
 std::unique_ptr<DBO_dBHandler> openFixture(const std::string& name, const std::string& tag, bool useDeleted = false) {
     auto t = std::make_unique<DBO_dBHandler>(kFixtures + "/" + name + ".dbf", false, true);
@@ -189,9 +195,9 @@ TEST(CdxSeekTest, DateKeysAreSoughtAsYyyymmdd) {
 }
 
 TEST(CdxSeekTest, EveryKeyOfALargeTagIsFoundOnItsFirstRecord) {
-    testsupport::Manifest m = testsupport::readManifest(kFixtures + "/e_names50k.txt");
+    testsupport::Manifest m = testsupport::readManifest("e_names50k");
     auto t = openFixture("e_names50k", "NAME");
-    const auto& keys = m.tag("NAME").keys;
+    const auto& keys = tagOf(m, "NAME").keys;
     for (size_t i = 0; i < keys.size(); ++i) {
         if (i > 0 && keys[i - 1].text == keys[i].text) continue;
         ASSERT_TRUE(find(*t, keys[i].text, true, true)) << keys[i].text;
@@ -200,9 +206,9 @@ TEST(CdxSeekTest, EveryKeyOfALargeTagIsFoundOnItsFirstRecord) {
 }
 
 TEST(CdxSeekTest, MissesStandOnTheNextGreaterKey) {
-    testsupport::Manifest m = testsupport::readManifest(kFixtures + "/e_names5k.txt");
+    testsupport::Manifest m = testsupport::readManifest("e_names5k");
     auto t = openFixture("e_names5k", "NAME");
-    const auto& keys = m.tag("NAME").keys;
+    const auto& keys = tagOf(m, "NAME").keys;
     for (size_t i = 0; i + 1 < keys.size(); ++i) {
         // Equal keys, and keys that fill the key length (a longer search key is cut to it).
         if (keys[i].text == keys[i + 1].text || keys[i].text.size() >= 32) continue;
@@ -214,9 +220,9 @@ TEST(CdxSeekTest, MissesStandOnTheNextGreaterKey) {
 }
 
 TEST(CdxSeekTest, LongestKeysOfAKeyLength240TagAreFound) {
-    testsupport::Manifest m = testsupport::readManifest(kFixtures + "/d_key240.txt");
+    testsupport::Manifest m = testsupport::readManifest("d_key240");
     auto t = openFixture("d_key240", "TXT");
-    const auto& keys = m.tag("TXT").keys;
+    const auto& keys = tagOf(m, "TXT").keys;
     for (size_t i = 0; i < keys.size(); ++i) {
         if (i > 0 && keys[i - 1].text == keys[i].text) continue;
         ASSERT_TRUE(find(*t, keys[i].text, true, true)) << keys[i].text;
