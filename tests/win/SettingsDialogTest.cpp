@@ -180,3 +180,18 @@ TEST(SettingsDialogTest, PressOnAButtonAndReleaseElsewhereIsNoClick) {
     SendInput(1, &in, sizeof in);
     EXPECT_FALSE(program.waitForWindow("Ombrix Setting", nullptr, 1500));
 }
+
+TEST(SettingsDialogTest, ShowingTheWindowAgainDoesNotRereadTheSettingsFile) {
+    ProgramUnderTest program;
+    Running run(program);
+    PostMessageA(run.main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(hidden(run.main));
+    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    PostMessageA(run.main, WM_USER + 0x1000, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(run.main) != FALSE; }));
+    Sleep(300);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    for (int id : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) EXPECT_TRUE(isChecked(dialog, id)) << id;
+    clickButton(dialog, IDCANCEL);
+}
