@@ -1,11 +1,15 @@
 // The main window's lifecycle: creation, showing, hiding to the tray, closing.
 #include "Form1.h"
 
+#include <utility>
+
 #include "Application.h"
 #include "IniFile.h"
+#include "ListFile.h"
 #include "SettingsFile.h"
 #include "SettingsRules.h"
 #include "SetupForm.h"
+#include "TextCompare.h"
 #include "resource.h"
 
 namespace app {
@@ -77,6 +81,33 @@ void TForm1::createComponents() {
 
     Timertrayicon.attach(hwnd(), kTimertrayiconId, 5000, true);
     Timer2.attach(hwnd(), kTimer2Id, 30000, false);
+    createLog();
+}
+
+// The log records its trace level below HKEY_LOCAL_MACHINE, which an ordinary account may
+// not write to. Nothing in the program reads that record, so its failure must not cost the
+// log or the rest of the window: every setting is applied all the same, and the failure is
+// shown once, naming the record of the program's own log file.
+void TForm1::createLog() {
+    std::string failure;
+    try {
+        mLog1 = std::make_unique<scan::TmLog>();
+    } catch (const scan::RegistryError& e) {
+        failure = e.what();
+        mLog1 = std::make_unique<scan::TmLog>(scan::TmLog::withoutRecord());
+    }
+    auto apply = [&](auto set) {
+        try {
+            set();
+        } catch (const scan::RegistryError& e) {
+            failure = e.what();
+        }
+    };
+    apply([&] { mLog1->setLogFileName(kLogFileName); });
+    mLog1->setShowSeverityLevelInLog(false);
+    apply([&] { mLog1->setTraceLevel(scan::mtrcOperation); });
+    apply([&] { mLog1->setTraceLevelRegKeyValue(scan::TmLog::kDefaultRegKey); });
+    if (!failure.empty()) win::Application::showError(failure);
 }
 
 void TForm1::Show() { ShowWindow(hwnd(), SW_SHOWNORMAL); }
@@ -87,8 +118,8 @@ void TForm1::FormCreate() {
     // The single-instance mutex "Ombrix" is created by the entry before this window exists,
     // so that two copies started together cannot both get this far.
     iniFileName = settings::iniFileNameFor(win::Application::exePath());
-    BlackList = std::make_unique<StringList>();
-    WhiteList = std::make_unique<StringList>();
+    BlackList = std::make_unique<settings::ProcessList>(&settings::compareTextIgnoringCase);
+    WhiteList = std::make_unique<settings::ProcessList>(&settings::compareTextIgnoringCase);
     loadLists();
     hooked = false;
     bindHookLibrary();
@@ -204,7 +235,19 @@ void TForm1::menuCommand(UINT id) {
 
 // --- Steps filled by later parts ------------------------------------------------------
 
-void TForm1::loadLists() {}
+// Black first, then white. A list file that exists but cannot be read is reported and its
+// list stays empty; the other list and the rest of creation go on.
+void TForm1::loadLists() {
+    for (auto [list, name] : {std::pair{BlackList.get(), settings::kBlackListFile},
+                              std::pair{WhiteList.get(), settings::kWhiteListFile}}) {
+        try {
+            settings::ListFile::besideExecutable(name).loadInto(*list);
+        } catch (const std::exception& e) {
+            win::Application::showException(e);
+        }
+    }
+}
+
 void TForm1::bindHookLibrary() {}
 void TForm1::startHooking() {}
 void TForm1::endHooking() {}

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "IconList.h"
+#include "ProcessList.h"
 #include "SkinButton.h"
 #include "Timer.h"
+#include "TmLog.h"
 #include "TrayIcon.h"
 #include "Window.h"
 
@@ -41,7 +43,8 @@ enum MenuCommand : UINT {
     Exit1,
 };
 
-using StringList = std::vector<std::string>;
+// The operation log's file, in the current directory.
+constexpr const char* kLogFileName = "keyloggerstop.log";
 
 class TForm1 : public win::Window {
 public:
@@ -68,8 +71,11 @@ public:
     bool stopKeylog = false;
     bool enabledWhite = false;
     bool enabledBlack = false;
-    std::unique_ptr<StringList> BlackList;
-    std::unique_ptr<StringList> WhiteList;
+    // The lists the scan consults: `contains` sorts a list in place and searches it.
+    std::unique_ptr<settings::ProcessList> BlackList;
+    std::unique_ptr<settings::ProcessList> WhiteList;
+    // The operation log the scan writes to.
+    std::unique_ptr<scan::TmLog> mLog1;
     std::string siteAddress;
 
     win::Timer Timertrayicon;
@@ -80,6 +86,7 @@ protected:
 
 private:
     void createComponents();
+    void createLog();
 
     // Handlers.
     void FormCreate();

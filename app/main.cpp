@@ -4,6 +4,8 @@
 #include "Application.h"
 #include "Form1.h"
 #include "SetupForm.h"
+#include "SetupFormB.h"
+#include "SetupFormW.h"
 
 namespace {
 
@@ -41,7 +43,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     win::Application::setTitle("Ombrix");
     app::TForm1 Form1;
     settings::Tsetupform setupform(Form1.hwnd());
+    settings::Tsetupformb setupformb(Form1.hwnd());
+    settings::Tsetupformw setupformw(Form1.hwnd());
     Form1.setDialogs(&setupform);
+    // The lists are gone once the window has closed; no edit can start after that.
+    setupform.OnEditWhiteList = [&] {
+        if (Form1.WhiteList) setupformw.edit(*Form1.WhiteList);
+    };
+    setupform.OnEditBlackList = [&] {
+        if (Form1.BlackList) setupformb.edit(*Form1.BlackList);
+    };
     Form1.Show();
     win::Application::run();
     return 0;

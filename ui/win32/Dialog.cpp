@@ -1,6 +1,7 @@
 // Modal showing of dialogs that live for the whole run.
 #include "Dialog.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -19,12 +20,40 @@ void Dialog::create(const DialogTemplate& layout, HWND owner) {
     if (!h) raiseLastError("Cannot create dialog");
 }
 
+namespace {
+
+// The windows a modal dialog takes the user away from: its owner, and every other visible,
+// enabled top-level window of this thread, such as the modal dialog it was opened from.
+struct Others {
+    HWND dialog;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collectOther(HWND w, LPARAM lp) {
+    auto* others = reinterpret_cast<Others*>(lp);
+    if (w != others->dialog && IsWindowVisible(w) && IsWindowEnabled(w) &&
+        std::find(others->windows.begin(), others->windows.end(), w) == others->windows.end())
+        others->windows.push_back(w);
+    return TRUE;
+}
+
+std::vector<HWND> disableOthers(HWND dialog, HWND owner) {
+    Others others{dialog, {}};
+    if (owner && IsWindowEnabled(owner)) others.windows.push_back(owner);
+    EnumThreadWindows(GetCurrentThreadId(), &collectOther, reinterpret_cast<LPARAM>(&others));
+    for (HWND w : others.windows) EnableWindow(w, FALSE);
+    return others.windows;
+}
+
+}  // namespace
+
 int Dialog::showModal() {
     HWND owner = GetWindow(hwnd_, GW_OWNER);
+    HWND previous = GetActiveWindow();
     modalResult_ = 0;
     showing_ = true;
     centreOverOwner();
-    if (owner) EnableWindow(owner, FALSE);
+    std::vector<HWND> disabled = disableOthers(hwnd_, owner);
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
     MSG msg;
@@ -41,9 +70,16 @@ int Dialog::showModal() {
             DispatchMessageA(&msg);
         }
     }
-    if (owner) EnableWindow(owner, TRUE);
+    // Enabled before this dialog hides, so that the system never activates some other
+    // program's window in between.
+    for (HWND w : disabled)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
     ShowWindow(hwnd_, SW_HIDE);
-    if (owner && IsWindowVisible(owner)) SetActiveWindow(owner);
+    // Back to where the user was: the dialog this one was opened from, or the owner.
+    if (previous && previous != hwnd_ && IsWindow(previous) && IsWindowVisible(previous))
+        SetActiveWindow(previous);
+    else if (owner && IsWindowVisible(owner))
+        SetActiveWindow(owner);
     showing_ = false;
     return modalResult_;
 }

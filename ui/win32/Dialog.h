@@ -19,8 +19,9 @@ public:
 
     HWND hwnd() const noexcept { return hwnd_; }
 
-    // Shows the dialog centred over its owner, with the owner disabled, and runs a message
-    // loop until `close` sets a result. Returns IDOK, IDCANCEL or another result.
+    // Shows the dialog centred over its owner, with the owner and the thread's other windows
+    // (a dialog it was opened from, say) disabled, and runs a message loop until `close`
+    // sets a result. Returns IDOK, IDCANCEL or another result.
     int showModal();
     void close(int result) noexcept { modalResult_ = result; }
     bool showing() const noexcept { return showing_; }

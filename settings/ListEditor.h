@@ -1,0 +1,45 @@
+// The editor of a process list: an instruction, the list's file as text, Save and Cancel.
+// Created once at start, hidden, and shown by the settings dialog's edit buttons.
+#pragma once
+
+#include <string>
+
+#include "Dialog.h"
+#include "ListFile.h"
+#include "ProcessList.h"
+
+namespace settings {
+
+class ListEditor : public win::Dialog {
+public:
+    enum : int {
+        Label1 = 101,
+        Memo1 = 102,
+        OKBtn = IDOK,
+        BitBtn3 = IDCANCEL,
+    };
+
+    const ListFile& file() const noexcept { return file_; }
+
+    // The edit command. Shows the editor modally with the file's text; Save writes the file
+    // and only then closes the editor (while the file cannot be written the error is shown
+    // and the user's text stays in the editor). After a Save `list` is the file's lines
+    // again; after Cancel nothing changes. Returns whether the editor was saved.
+    bool edit(ProcessList& list);
+
+    std::string text() const { return itemText(Memo1); }
+
+protected:
+    ListEditor(HWND owner, const std::string& caption, ListFile file);
+
+    void initialize() override;
+    void command(int id, int code) override;
+
+private:
+    void FormShow();
+    void OKBtnClick();
+
+    ListFile file_;
+};
+
+}  // namespace settings

@@ -1,0 +1,61 @@
+// Process-list files through the system's file calls.
+#include "ListFile.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "Application.h"
+#include "ListText.h"
+#include "UniqueHandle.h"
+#include "Win32Error.h"
+
+namespace settings {
+
+ListFile ListFile::besideExecutable(const char* name) { return ListFile(win::Application::exeFolder() + name); }
+
+bool ListFile::exists() const {
+    DWORD attributes = GetFileAttributesA(path_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ListFile::read() const {
+    win::UniqueFileHandle file(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw win::Win32Error("Cannot open file " + path_, GetLastError());
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
+            throw win::Win32Error("Cannot read file " + path_, GetLastError());
+        if (got == 0) break;
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+void ListFile::write(std::string_view text) const {
+    win::UniqueFileHandle file(
+        CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw win::Win32Error("Cannot create file " + path_, GetLastError());
+    while (!text.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0)
+            throw win::Win32Error("Cannot write file " + path_, GetLastError());
+        text.remove_prefix(written);
+    }
+    if (!CloseHandle(file.release())) throw win::Win32Error("Cannot write file " + path_, GetLastError());
+}
+
+void ListFile::loadInto(ProcessList& list) const {
+    if (!exists()) {
+        list.clear();
+        return;
+    }
+    list.assign(splitListLines(read()));
+}
+
+std::string ListFile::editorText() const { return exists() ? withCrLfBreaks(read()) : std::string(); }
+
+}  // namespace settings

@@ -1,0 +1,10 @@
+// The black-list editor.
+#include "SetupFormB.h"
+
+namespace settings {
+
+Tsetupformb::Tsetupformb(HWND owner) : Tsetupformb(owner, ListFile::besideExecutable(kBlackListFile)) {}
+
+Tsetupformb::Tsetupformb(HWND owner, ListFile file) : ListEditor(owner, "Ombrix  Blacklist", std::move(file)) {}
+
+}  // namespace settings

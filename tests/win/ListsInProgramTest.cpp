@@ -1,0 +1,183 @@
+// The lists, their editors and the log's start-up in the running program, driven from
+// outside: its real files beside the executable and the prefix's real registry.
+#include <gtest/gtest.h>
+
+#include "ProgramUnderTest.h"
+#include "TestRegistry.h"
+
+using testing_support::ProgramUnderTest;
+using testing_support::windowText;
+
+namespace {
+
+constexpr POINT kSettingButton{152 + 42, 296 + 12};
+constexpr int kSpeedButton1 = 111;  // "Edit White List"
+constexpr int kSpeedButton2 = 112;  // "Edit Black  List"
+constexpr int kMemo1 = 102;
+const std::string kLogKey = "software\\zarurarevidev\\logs";
+
+bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
+
+void press(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+struct Running {
+    ProgramUnderTest& program;
+    HWND main = nullptr;
+
+    explicit Running(ProgramUnderTest& p, bool expectBox = false) : program(p) {
+        program.start();
+        main = program.waitForMainWindow();
+        EXPECT_TRUE(main);
+        if (expectBox) return;
+        ProgramUnderTest::waitUntil([&] { return visible(main); });
+        Sleep(300);
+    }
+
+    HWND openSettings() const {
+        ProgramUnderTest::click(main, kSettingButton);
+        return program.waitForWindow("Ombrix Setting");
+    }
+
+    // Opens an editor from the settings dialog and returns it with the text it shows.
+    HWND openEditor(HWND settings, int button, const char* caption, std::string& shown) const {
+        press(settings, button);
+        HWND editor = program.waitForWindow(caption);
+        if (editor) shown = windowText(GetDlgItem(editor, kMemo1));
+        return editor;
+    }
+};
+
+bool hidden(HWND w) {
+    return ProgramUnderTest::waitUntil([&] { return !visible(w); });
+}
+
+}  // namespace
+
+TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
+    ProgramUnderTest program;
+    program.writeFile("wl.txt", "a.exe\nb.exe");
+    Running run(program);
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::string shown;
+    HWND white = run.openEditor(settings, kSpeedButton1, "Ombrix White List", shown);
+    ASSERT_TRUE(white);
+    EXPECT_EQ(shown, "a.exe\r\nb.exe");
+    EXPECT_FALSE(IsWindowEnabled(settings)) << "the editor is modal over the settings dialog";
+    press(white, IDCANCEL);
+    ASSERT_TRUE(hidden(white));
+
+    // A change by hand shows at the next opening, though the list in memory is the old one.
+    program.writeFile("wl.txt", "c.exe\r\n");
+    white = run.openEditor(settings, kSpeedButton1, "Ombrix White List", shown);
+    ASSERT_TRUE(white);
+    EXPECT_EQ(shown, "c.exe\r\n");
+    press(white, IDCANCEL);
+    ASSERT_TRUE(hidden(white));
+
+    HWND black = run.openEditor(settings, kSpeedButton2, "Ombrix  Blacklist", shown);
+    ASSERT_TRUE(black);
+    EXPECT_EQ(shown, "") << "no bl.txt: an empty editor";
+    press(black, IDCANCEL);
+    ASSERT_TRUE(hidden(black));
+    EXPECT_FALSE(program.exists("bl.txt")) << "Cancel writes nothing";
+    press(settings, IDCANCEL);
+}
+
+TEST(ListsInProgramTest, SaveWritesTheFileBesideTheExecutableAndSurvivesCancellingTheSettings) {
+    ProgramUnderTest program;
+    program.writeFile("bl.txt", "old.exe");
+    Running run(program);
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::string shown;
+    HWND black = run.openEditor(settings, kSpeedButton2, "Ombrix  Blacklist", shown);
+    ASSERT_TRUE(black);
+    EXPECT_EQ(shown, "old.exe");
+    SendMessageA(GetDlgItem(black, kMemo1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("old.exe\r\nnew.exe"));
+    press(black, IDOK);
+    ASSERT_TRUE(hidden(black));
+    EXPECT_EQ(program.readFile("bl.txt"), "old.exe\r\nnew.exe");
+    press(settings, IDCANCEL);
+    ASSERT_TRUE(hidden(settings));
+    EXPECT_EQ(program.readFile("bl.txt"), "old.exe\r\nnew.exe");
+    EXPECT_TRUE(program.process().running());
+}
+
+TEST(ListsInProgramTest, SaveThatCannotCreateTheFileShowsTheErrorAndKeepsTheEditorOpen) {
+    ProgramUnderTest program;
+    CreateDirectoryA(program.path("wl.txt").c_str(), nullptr);
+    Running run(program);
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::string shown;
+    HWND white = run.openEditor(settings, kSpeedButton1, "Ombrix White List", shown);
+    ASSERT_TRUE(white);
+    SendMessageA(GetDlgItem(white, kMemo1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed.exe"));
+    press(white, IDOK);
+    EXPECT_EQ(program.waitForMessageBox(), "Cannot create file " + program.path("wl.txt") + ".");
+    program.dismissMessageBox();
+    Sleep(300);
+    EXPECT_TRUE(visible(white));
+    EXPECT_EQ(windowText(GetDlgItem(white, kMemo1)), "typed.exe");
+    press(white, IDCANCEL);
+    ASSERT_TRUE(hidden(white));
+    press(settings, IDCANCEL);
+    EXPECT_TRUE(program.process().running());
+}
+
+TEST(ListsInProgramTest, ListFileThatCannotBeReadAtStartIsShownAndTheProgramComesUp) {
+    ProgramUnderTest program;
+    program.writeFile("bl.txt", "a.exe");
+    HANDLE held = CreateFileA(program.path("bl.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Running run(program, true);
+    EXPECT_EQ(program.waitForMessageBox(15000), "Cannot open file " + program.path("bl.txt") + ".");
+    program.dismissMessageBox();
+    CloseHandle(held);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
+    Sleep(300);
+    EXPECT_FALSE(program.messageBox()) << "one message only";
+    EXPECT_TRUE(run.openSettings());
+}
+
+TEST(ListsInProgramTest, StartRecordsTheLogsTraceLevelUnderItsKey) {
+    testing_support::deleteMachineKey(kLogKey);
+    ProgramUnderTest program;
+    Running run(program);
+    EXPECT_EQ(testing_support::machineDword(kLogKey, "default.log"), 0);
+    EXPECT_EQ(testing_support::machineDword(kLogKey, "keyloggerstop.log"), 0);
+    EXPECT_FALSE(program.messageBox());
+}
+
+// An account that may not write below HKEY_LOCAL_MACHINE: here the key's parent is volatile,
+// so the system refuses the lasting key the log asks for.
+TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgramComesUpWhole) {
+    testing_support::deleteMachineKey("software\\zarurarevidev");
+    ASSERT_TRUE(testing_support::createVolatileMachineKey("software\\zarurarevidev"));
+    struct Cleanup {
+        ~Cleanup() { testing_support::deleteMachineKey("software\\zarurarevidev"); }
+    } cleanup;
+    ProgramUnderTest program;
+    program.writeFile("wl.txt", "safe.exe");
+    Running run(program, true);
+    EXPECT_EQ(program.waitForMessageBox(15000), "Failed to set data for 'keyloggerstop.log'") << "no full stop after a quote";
+    program.dismissMessageBox();
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
+    Sleep(500);
+    EXPECT_FALSE(program.messageBox()) << "one message only";
+    EXPECT_EQ(testing_support::machineDword(kLogKey, "keyloggerstop.log"), -1);
+
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::string shown;
+    HWND white = run.openEditor(settings, kSpeedButton1, "Ombrix White List", shown);
+    ASSERT_TRUE(white);
+    EXPECT_EQ(shown, "safe.exe");
+    press(white, IDCANCEL);
+    ASSERT_TRUE(hidden(white));
+    press(settings, IDCANCEL);
+    EXPECT_TRUE(program.process().running());
+}
