@@ -3,6 +3,8 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -25,6 +27,29 @@ inline int cdxCompare(std::string_view s, std::string_view k, bool character, Cd
     }
     if (s.size() == k.size()) return 0;
     if (s.size() > k.size()) return 1;
+    return character ? static_cast<int>(mode) : -1;
+}
+
+// The first 8 bytes of a key as a big-endian number, zero-filled: comparing two of these
+// settles most comparisons without touching the key bytes themselves.
+inline uint64_t cdxKeyPrefix(std::string_view k) noexcept {
+    uint64_t p = 0;
+    size_t n = std::min<size_t>(k.size(), 8);
+    for (size_t i = 0; i < n; ++i) p |= uint64_t{static_cast<uint8_t>(k[i])} << (56 - 8 * i);
+    return p;
+}
+
+// cdxCompare() from the two keys' prefixes (cdxKeyPrefix) alone, or kCdxComparePrefixTie
+// when they are equal and the keys themselves must be compared. Where the prefixes differ,
+// the first differing byte decides: inside the search key it is a real byte of both keys or
+// the index key has ended there (either way the search key is greater); past the search
+// key's end the index key goes on, so the search key is a proper prefix of it.
+constexpr int kCdxComparePrefixTie = 2;
+inline int cdxComparePrefixes(std::string_view s, uint64_t sPrefix, uint64_t kPrefix, bool character,
+                              CdxPrefixMode mode) noexcept {
+    if (sPrefix == kPrefix) return kCdxComparePrefixTie;
+    auto at = static_cast<size_t>(std::countl_zero(sPrefix ^ kPrefix) / 8);
+    if (at < s.size()) return sPrefix < kPrefix ? -1 : 1;
     return character ? static_cast<int>(mode) : -1;
 }
 

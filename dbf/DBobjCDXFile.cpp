@@ -90,6 +90,9 @@ void DBobjCDXFile::readDirectory(const FieldSource& fields) {
     uint8_t header[kCdxHeaderSize];
     readHeader(0, header);
     changeCounter_ = static_cast<uint32_t>(header[8] | header[9] << 8 | header[10] << 16 | uint32_t{header[11]} << 24);
+    Cipher(cipherKey_, header, header, 12, CipherDirection::Encipher);   // back to the bytes on disk
+    std::memcpy(storedCounter_, header + 8, sizeof storedCounter_);
+    Cipher(cipherKey_, header, header, 12, CipherDirection::Decipher);
     std::string dirName(baseName_);
     if (auto dot = dirName.rfind('.'); dot != std::string::npos) dirName.resize(dot);
     directory_ = std::make_unique<DBobjCDXTag>(*this, dirName, 0, nullptr);
@@ -126,23 +129,26 @@ void DBobjCDXFile::readHeader(uint32_t offset, uint8_t* out) {
 }
 
 bool DBobjCDXFile::refreshIfChanged() {
-    uint8_t head[12];
-    size_t got = disk_.read(0, head, sizeof head);
-    if (got != sizeof head)
-        raiseIndexDamage(fullName(), 0, "short read of the directory header: " + std::to_string(got) + " of 12 bytes");
-    // The cipher restarts at every page, so the first bytes of page 0 decipher on their own.
+    // The cipher maps each byte position one to one, so the counter changed exactly when its
+    // stored (enciphered) bytes did; they are compared as they stand.
+    uint8_t stored[4];
+    size_t got = disk_.read(8, stored, sizeof stored);
+    if (got != sizeof stored)
+        raiseIndexDamage(fullName(), 0, "short read of the directory header: " + std::to_string(got) + " of 4 bytes");
+    if (std::memcmp(stored, storedCounter_, sizeof stored) == 0) return false;
+    std::memcpy(storedCounter_, stored, sizeof stored);
+    uint8_t head[12] = {};
+    std::memcpy(head + 8, stored, sizeof stored);
     Cipher(cipherKey_, head, head, sizeof head, CipherDirection::Decipher);
-    uint32_t counter = uint32_t{head[8]} | uint32_t{head[9]} << 8 | uint32_t{head[10]} << 16 | uint32_t{head[11]} << 24;
-    if (counter == changeCounter_) return false;
-    changeCounter_ = counter;
+    changeCounter_ = uint32_t{head[8]} | uint32_t{head[9]} << 8 | uint32_t{head[10]} << 16 | uint32_t{head[11]} << 24;
     ++generation_;
     cache_.clear();
     fileSize_ = disk_.fileSize();
     return true;
 }
 
-std::shared_ptr<const DBobjIndexKey> DBobjCDXFile::page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer) {
-    if (auto hit = cache_.find(offset, format)) return hit;
+CdxPageRef DBobjCDXFile::page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer) {
+    if (CdxPageRef hit = cache_.find(offset, format)) return hit;
     if (!isNodePageOffset(offset, fileSize_)) {
         // The file may have grown since its size was taken.
         if (offset % kCdxPageSize == 0 && offset >= kCdxHeaderSize) fileSize_ = disk_.fileSize();
@@ -155,10 +161,9 @@ std::shared_ptr<const DBobjIndexKey> DBobjCDXFile::page(uint32_t offset, const C
     if (got != kCdxPageSize)
         raiseIndexDamage(fullName(), offset, "short read of an index page: " + std::to_string(got) + " of 512 bytes");
     Cipher(cipherKey_, pageBuffer_, pageBuffer_, kCdxPageSize, CipherDirection::Decipher);
-    std::shared_ptr<DBobjIndexKey> decoded = cache_.spare();
+    std::unique_ptr<DBobjIndexKey> decoded = cache_.spare();
     decoded->decode(pageBuffer_, offset, format, fullName());
-    cache_.insert(decoded);
-    return decoded;
+    return cache_.insert(std::move(decoded));
 }
 
 }  // namespace dbf

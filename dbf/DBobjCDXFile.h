@@ -50,7 +50,7 @@ public:
     // The node page at `offset`, decoded with `format`. `referrer` is the offset of the page
     // (or tag header) that pointed there, for the error message. An offset off the page grid
     // or beyond the file, and a short read, raise ETableError 2112.
-    std::shared_ptr<const DBobjIndexKey> page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer);
+    CdxPageRef page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer);
     // Reads the 1024-byte header at `offset` into `out`, deciphered.
     void readHeader(uint32_t offset, uint8_t* out);
     // Size of the file as last seen.
@@ -70,10 +70,12 @@ private:
     std::string cipherKey_;
     uint64_t fileSize_ = 0;
     uint32_t changeCounter_ = 0;
+    uint8_t storedCounter_[4] = {};   // the counter's bytes as they stand in the file
     uint64_t generation_ = 0;
+    // Before the tags: their search paths pin pages of the cache until they go.
+    CdxPageCache cache_;
     std::unique_ptr<DBobjCDXTag> directory_;
     std::vector<std::unique_ptr<DBobjCDXTag>> tags_;
-    CdxPageCache cache_;
     uint8_t pageBuffer_[kCdxPageSize] = {};
 };
 

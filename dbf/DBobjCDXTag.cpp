@@ -136,7 +136,7 @@ void DBobjCDXTag::enterChild(bool toLast) {
         if (l.page->offset() == child)
             raiseIndexDamage(file_.fullName(), parent.offset(),
                              "it points back up the tree to page offset " + std::to_string(child));
-    std::shared_ptr<const DBobjIndexKey> page = file_.page(child, format_, parent.offset());
+    CdxPageRef page = file_.page(child, format_, parent.offset());
     size_t pos = toLast && page->count() > 0 ? page->count() - 1 : 0;
     path_.push_back({std::move(page), pos});
     countStep();
@@ -279,8 +279,10 @@ int DBobjCDXTag::seek(std::string_view key, int64_t recNo, bool exact) {
 int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
     const CdxPrefixMode mode = exact ? CdxPrefixMode::Exact : CdxPrefixMode::Partial;
     const bool character = format_.character;
+    const uint64_t prefix = cdxKeyPrefix(key);
     auto compareAt = [&](const DBobjIndexKey& page, size_t i) {
-        int c = cdxCompare(key, page.key(i), character, mode);
+        int c = cdxComparePrefixes(key, prefix, page.prefix(i), character, mode);
+        if (c == kCdxComparePrefixTie) c = cdxCompare(key, page.key(i), character, mode);
         if (c == 0 && recNo >= 0) {
             int64_t r = page.recNo(i);
             if (r < recNo) c = 1;

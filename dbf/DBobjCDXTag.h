@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CdxPageCache.h"
 #include "DBobjIndexKey.h"
 #include "FieldSource.h"
 #include "TdbExpHandler.h"
@@ -103,7 +104,7 @@ public:
 
 private:
     struct Level {
-        std::shared_ptr<const DBobjIndexKey> page;
+        CdxPageRef page;
         size_t pos = 0;
     };
 

@@ -36,6 +36,7 @@
 #include <cstring>
 
 #include "ByteView.h"
+#include "CdxKeyCompare.h"
 #include "TableError.h"
 
 namespace dbf {
@@ -63,8 +64,7 @@ void DBobjIndexKey::decode(const uint8_t* page, uint32_t pageOffset, const CdxKe
                            const std::string& fileName) {
     offset_ = pageOffset;
     format_ = format;
-    entries_.clear();
-    keys_.clear();
+    begin(0);
     ByteView v(page, kCdxPageSize, &fileName, pageOffset);
     uint16_t attributes = v.u16le(0);
     uint16_t count = v.u16le(2);
@@ -79,12 +79,32 @@ void DBobjIndexKey::decode(const uint8_t* page, uint32_t pageOffset, const CdxKe
         decodeInterior(page, count, fileName);
 }
 
+void DBobjIndexKey::resizeStore(size_t size) {
+    if (size > capacity_) {
+        size_t capacity = std::max(size, capacity_ * 2);
+        auto bigger = std::make_unique<uint8_t[]>(capacity);
+        std::memcpy(bigger.get(), data_, size_);
+        heap_ = std::move(bigger);
+        data_ = heap_.get();
+        capacity_ = capacity;
+    }
+    size_ = size;
+}
+
+void DBobjIndexKey::begin(size_t count) {
+    count_ = count;
+    added_ = 0;
+    size_ = 0;
+    resizeStore(keysBase());
+}
+
 // The held form of a key: trailing pad bytes go, and for the "GENERAL" collation bytes up to
 // 15 at the end (scanning back from `scanFrom`, never touching byte 0) get 0xF0 added first.
 void DBobjIndexKey::addKey(const char* bytes, size_t length, size_t scanFrom, uint32_t recNo, uint32_t child) {
-    size_t at = keys_.size();
-    keys_.insert(keys_.end(), bytes, bytes + length);
-    char* k = keys_.data() + at;
+    size_t at = size_;
+    resizeStore(at + length);
+    std::memcpy(data_ + at, bytes, length);
+    char* k = reinterpret_cast<char*>(data_) + at;
     if (format_.general && format_.character && scanFrom > 0) {
         for (size_t i = std::min(scanFrom, length) - 1; i > 0; --i) {
             auto b = static_cast<uint8_t>(k[i]);
@@ -94,8 +114,12 @@ void DBobjIndexKey::addKey(const char* bytes, size_t length, size_t scanFrom, ui
     }
     char pad = format_.character ? ' ' : '\0';
     while (length > 0 && k[length - 1] == pad) --length;
-    keys_.resize(at + length);
-    entries_.push_back({static_cast<uint32_t>(at), static_cast<uint16_t>(length), recNo, child});
+    size_ = at + length;
+    uint64_t prefix = cdxKeyPrefix({k, length});
+    DBobjIndexKeyData e{recNo, child, static_cast<uint16_t>(at - keysBase()), static_cast<uint8_t>(length), 0};
+    std::memcpy(data_ + added_ * sizeof(uint64_t), &prefix, sizeof prefix);
+    std::memcpy(data_ + count_ * sizeof(uint64_t) + added_ * sizeof e, &e, sizeof e);
+    ++added_;
 }
 
 void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const std::string& fileName) {
@@ -107,8 +131,7 @@ void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const st
         damaged(fileName, "interior page claims " + std::to_string(count) + " keys of length " +
                               std::to_string(keyLength) + ", at most " + std::to_string(maxEntries) + " fit");
     ByteView v(page, kCdxPageSize, &fileName, offset_);
-    entries_.reserve(count);
-    keys_.reserve(count * keyLength);
+    begin(count);
     for (size_t i = 0; i < count; ++i) {
         size_t at = kInteriorFirstEntry + i * entrySize;
         std::string_view key = v.bytes(at, keyLength);
@@ -151,8 +174,7 @@ void DBobjIndexKey::decodeLeaf(const uint8_t* page, uint16_t count, const std::s
     std::memset(work, ' ', sizeof work);
     const size_t entriesEnd = kLeafFirstEntry + size_t{count} * entryBytes;
     size_t pieceEnd = kCdxPageSize;
-    entries_.reserve(count);
-    keys_.reserve(size_t{count} * 16);
+    begin(count);
     for (size_t i = 0; i < count; ++i) {
         size_t at = kLeafFirstEntry + i * entryBytes;
         uint32_t raw = 0;
@@ -177,7 +199,7 @@ void DBobjIndexKey::decodeLeaf(const uint8_t* page, uint16_t count, const std::s
 }
 
 size_t DBobjIndexKey::footprint() const noexcept {
-    return sizeof(*this) + entries_.capacity() * sizeof(DBobjIndexKeyData) + keys_.capacity();
+    return sizeof(*this) + (heap_ ? capacity_ : 0);
 }
 
 }  // namespace dbf

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,16 +27,21 @@ struct CdxKeyFormat {
     bool operator==(const CdxKeyFormat&) const = default;
 };
 
-// One entry of a decoded page. The key bytes live in the page's key store.
+// One entry of a decoded page. The key bytes live in the page's key area.
 struct DBobjIndexKeyData {
-    uint32_t keyOffset = 0;
-    uint16_t keyLength = 0;   // held form: trailing blanks (C) or zero bytes (N, D) removed
     uint32_t recNo = 0;
     uint32_t child = 0;       // interior pages only
+    uint16_t keyOffset = 0;   // within the key area (a page holds at most 244 × 240 key bytes)
+    uint8_t keyLength = 0;    // held form: trailing blanks (C) or zero bytes (N, D) removed
+    uint8_t unused = 0;
 };
 
 class DBobjIndexKey {
 public:
+    DBobjIndexKey() = default;
+    DBobjIndexKey(const DBobjIndexKey&) = delete;
+    DBobjIndexKey& operator=(const DBobjIndexKey&) = delete;
+
     // Decodes the 512 bytes of `page`, read (and deciphered) from `pageOffset` of the file
     // `fileName`. Every count, bit width and key piece is checked against the page, and
     // child offsets against the page grid (whether they lie inside the file is checked when
@@ -48,22 +55,46 @@ public:
     uint32_t rightSibling() const noexcept { return right_; }
     const CdxKeyFormat& format() const noexcept { return format_; }
 
-    size_t count() const noexcept { return entries_.size(); }
-    const DBobjIndexKeyData& entry(size_t i) const noexcept { return entries_[i]; }
-    std::string_view key(size_t i) const noexcept {
-        const DBobjIndexKeyData& e = entries_[i];
-        return {keys_.data() + e.keyOffset, e.keyLength};
+    size_t count() const noexcept { return count_; }
+    DBobjIndexKeyData entry(size_t i) const noexcept {
+        DBobjIndexKeyData e;
+        std::memcpy(&e, data_ + count_ * sizeof(uint64_t) + i * sizeof(DBobjIndexKeyData), sizeof e);
+        return e;
     }
-    uint32_t recNo(size_t i) const noexcept { return entries_[i].recNo; }
-    uint32_t child(size_t i) const noexcept { return entries_[i].child; }
+    std::string_view key(size_t i) const noexcept {
+        DBobjIndexKeyData e = entry(i);
+        return {reinterpret_cast<const char*>(data_) + keysBase() + e.keyOffset, e.keyLength};
+    }
+    uint32_t recNo(size_t i) const noexcept { return entry(i).recNo; }
+    uint32_t child(size_t i) const noexcept { return entry(i).child; }
+    // The first 8 bytes of key i as a big-endian number (cdxKeyPrefix). A binary search runs
+    // over these, which lie together at the front of the page's one block of memory.
+    uint64_t prefix(size_t i) const noexcept {
+        uint64_t p;
+        std::memcpy(&p, data_ + i * sizeof(uint64_t), sizeof p);
+        return p;
+    }
 
     // Roughly what the decoded page occupies in memory, for the page cache's budget.
     size_t footprint() const noexcept;
 
 private:
+    friend class CdxPageCache;
+    friend class CdxPageRef;
+    // The page cache's bookkeeping of this page.
+    struct CacheState {
+        uint32_t pins = 0;   // search paths holding it
+        bool held = false;   // in the cache
+        bool used = false;   // used since the clock hand last passed
+        size_t bytes = 0;
+        size_t slot = 0;     // position among the cache's resident pages
+    };
+
     void decodeInterior(const uint8_t* page, uint16_t count, const std::string& fileName);
     void decodeLeaf(const uint8_t* page, uint16_t count, const std::string& fileName);
+    void begin(size_t count);
     void addKey(const char* bytes, size_t length, size_t scanFrom, uint32_t recNo, uint32_t child);
+    size_t keysBase() const noexcept { return count_ * (sizeof(uint64_t) + sizeof(DBobjIndexKeyData)); }
     [[noreturn]] void damaged(const std::string& fileName, const std::string& what) const;
 
     uint32_t offset_ = 0;
@@ -71,8 +102,21 @@ private:
     uint32_t left_ = kCdxNoPage;
     uint32_t right_ = kCdxNoPage;
     CdxKeyFormat format_;
-    std::vector<DBobjIndexKeyData> entries_;
-    std::vector<char> keys_;
+    // Grows the store to `size` bytes, keeping its contents.
+    void resizeStore(size_t size);
+
+    CacheState cacheState_;
+    size_t count_ = 0;
+    size_t added_ = 0;
+    // One block: count_ prefixes, count_ entries, then the key bytes. It starts inside the
+    // object, so a search meets the page's header and its prefixes in neighbouring cache
+    // lines; a page whose keys do not fit moves it to the heap.
+    static constexpr size_t kInlineStore = 1024;
+    uint8_t* data_ = inline_;
+    size_t size_ = 0;
+    size_t capacity_ = kInlineStore;
+    std::unique_ptr<uint8_t[]> heap_;
+    alignas(8) uint8_t inline_[kInlineStore];
 };
 
 // Raises the engine's error for an unreadable index file (code 2112) with `detail` saying

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,25 +23,25 @@ namespace {
 const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
 const std::string kFile = "TEST.CDX";
 
-DBobjIndexKey decodeAt(const std::vector<uint8_t>& f, uint32_t offset, CdxKeyFormat format) {
-    DBobjIndexKey page;
-    page.decode(f.data() + offset, offset, format, kFile);
+std::unique_ptr<DBobjIndexKey> decodeAt(const std::vector<uint8_t>& f, uint32_t offset, CdxKeyFormat format) {
+    auto page = std::make_unique<DBobjIndexKey>();
+    page->decode(f.data() + offset, offset, format, kFile);
     return page;
 }
 
 TEST(CdxLeafDecodeTest, TinyLeafYieldsItsSixKeysInOrder) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/a_tiny.cdx");
-    DBobjIndexKey leaf = decodeAt(f, 0xA00, {20, true, false});
-    ASSERT_TRUE(leaf.isLeaf());
-    ASSERT_EQ(leaf.count(), 6u);
+    auto leaf = decodeAt(f, 0xA00, {20, true, false});
+    ASSERT_TRUE(leaf->isLeaf());
+    ASSERT_EQ(leaf->count(), 6u);
     const char* keys[] = {"", "KEYLOG.EXE", "KEYLOGGER.EXE", "MY", "MY APP.EXE", "abc"};
     const uint32_t recs[] = {4, 5, 3, 6, 1, 2};
     for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(leaf.key(i), keys[i]);
-        EXPECT_EQ(leaf.recNo(i), recs[i]);
+        EXPECT_EQ(leaf->key(i), keys[i]);
+        EXPECT_EQ(leaf->recNo(i), recs[i]);
     }
-    EXPECT_EQ(leaf.leftSibling(), dbf::kCdxNoPage);
-    EXPECT_EQ(leaf.rightSibling(), dbf::kCdxNoPage);
+    EXPECT_EQ(leaf->leftSibling(), dbf::kCdxNoPage);
+    EXPECT_EQ(leaf->rightSibling(), dbf::kCdxNoPage);
 }
 
 TEST(CdxLeafDecodeTest, KeyloggerSharesSixBytesAndStoresSeven) {
@@ -55,19 +57,19 @@ TEST(CdxLeafDecodeTest, SharedPrefixReachesIntoThePreviousKeysTrailingBlanks) {
     // MY APP.EXE follows MY with a duplicate count of 3: M, Y and a blank of MY's padding.
     uint32_t e = f[0xA00 + 24 + 12] | f[0xA00 + 24 + 13] << 8 | f[0xA00 + 24 + 14] << 16;
     EXPECT_EQ((e >> 14) & 31, 3u);
-    DBobjIndexKey leaf = decodeAt(f, 0xA00, {20, true, false});
-    EXPECT_EQ(leaf.key(4), "MY APP.EXE");
+    auto leaf = decodeAt(f, 0xA00, {20, true, false});
+    EXPECT_EQ(leaf->key(4), "MY APP.EXE");
 }
 
 TEST(CdxLeafDecodeTest, DecodingAgainIntoTheSameObjectReplacesEverything) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/a_tiny.cdx");
-    DBobjIndexKey page;
-    page.decode(f.data() + 0xA00, 0xA00, {20, true, false}, kFile);
-    page.decode(f.data() + 0x400, 0x400, {10, true, false}, kFile);
-    ASSERT_EQ(page.count(), 1u);
-    EXPECT_EQ(page.key(0), "NAME");
-    EXPECT_EQ(page.recNo(0), 0x600u);
-    EXPECT_EQ(page.offset(), 0x400u);
+    auto page = std::make_unique<DBobjIndexKey>();
+    page->decode(f.data() + 0xA00, 0xA00, {20, true, false}, kFile);
+    page->decode(f.data() + 0x400, 0x400, {10, true, false}, kFile);
+    ASSERT_EQ(page->count(), 1u);
+    EXPECT_EQ(page->key(0), "NAME");
+    EXPECT_EQ(page->recNo(0), 0x600u);
+    EXPECT_EQ(page->offset(), 0x400u);
 }
 
 // Builds a one-page leaf holding `keys` (padded with `pad` to `keyLength`), 3-byte entries
@@ -103,43 +105,43 @@ TEST(CdxLeafDecodeTest, NumericKeysLoseTheirTrailingZeroBytes) {
     std::string two = dbf::numericKeyBytes(2.0);
     std::string minusOne = dbf::numericKeyBytes(-1.0);
     std::vector<uint8_t> page = leafOf({minusOne, two}, 8, '\0');
-    DBobjIndexKey leaf = decodeAt(page, 0, {8, false, false});
-    ASSERT_EQ(leaf.count(), 2u);
-    EXPECT_EQ(leaf.key(0), dbf::numericHeldKey(-1.0));
-    EXPECT_EQ(leaf.key(1), dbf::numericHeldKey(2.0));
-    EXPECT_EQ(leaf.key(1).size(), 1u);
-    EXPECT_EQ(dbf::cdxCompare(dbf::numericHeldKey(1.5), leaf.key(1), false, dbf::CdxPrefixMode::Partial), -1);
-    EXPECT_EQ(dbf::cdxCompare(dbf::numericHeldKey(-1.0), leaf.key(0), false, dbf::CdxPrefixMode::Partial), 0);
+    auto leaf = decodeAt(page, 0, {8, false, false});
+    ASSERT_EQ(leaf->count(), 2u);
+    EXPECT_EQ(leaf->key(0), dbf::numericHeldKey(-1.0));
+    EXPECT_EQ(leaf->key(1), dbf::numericHeldKey(2.0));
+    EXPECT_EQ(leaf->key(1).size(), 1u);
+    EXPECT_EQ(dbf::cdxCompare(dbf::numericHeldKey(1.5), leaf->key(1), false, dbf::CdxPrefixMode::Partial), -1);
+    EXPECT_EQ(dbf::cdxCompare(dbf::numericHeldKey(-1.0), leaf->key(0), false, dbf::CdxPrefixMode::Partial), 0);
 }
 
 TEST(CdxLeafDecodeTest, GeneralCollationRaisesLowBytesAtTheEndOfAKey) {
     std::string key = std::string("AB") + '\x03' + '\x0F';
     std::string head = std::string("\x02") + "C";
     std::vector<uint8_t> page = leafOf({key, head}, 10, ' ');
-    DBobjIndexKey general = decodeAt(page, 0, {10, true, true});
-    EXPECT_EQ(general.key(0), std::string("AB") + '\xF3' + '\xFF');
-    EXPECT_EQ(general.key(1), head);   // byte 0 is never touched, the scan stops at "C"
-    DBobjIndexKey plain = decodeAt(page, 0, {10, true, false});
-    EXPECT_EQ(plain.key(0), key);
+    auto general = decodeAt(page, 0, {10, true, true});
+    EXPECT_EQ(general->key(0), std::string("AB") + '\xF3' + '\xFF');
+    EXPECT_EQ(general->key(1), head);   // byte 0 is never touched, the scan stops at "C"
+    auto plain = decodeAt(page, 0, {10, true, false});
+    EXPECT_EQ(plain->key(0), key);
 }
 
 TEST(CdxLeafDecodeTest, InteriorPageGivesKeysRecordsAndChildren) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/e_names5k.cdx");
     uint32_t root = 0;
     // The directory's one entry gives the tag header; its first word is the root.
-    DBobjIndexKey dir = decodeAt(f, getU32le(f, 0), {10, true, false});
-    root = getU32le(f, dir.recNo(0));
-    DBobjIndexKey page = decodeAt(f, root, {32, true, false});
-    ASSERT_FALSE(page.isLeaf());
-    ASSERT_GT(page.count(), 1u);
-    for (size_t i = 0; i < page.count(); ++i) {
+    auto dir = decodeAt(f, getU32le(f, 0), {10, true, false});
+    root = getU32le(f, dir->recNo(0));
+    auto page = decodeAt(f, root, {32, true, false});
+    ASSERT_FALSE(page->isLeaf());
+    ASSERT_GT(page->count(), 1u);
+    for (size_t i = 0; i < page->count(); ++i) {
         size_t at = root + 12 + i * 40;
         std::string raw(reinterpret_cast<const char*>(f.data() + at), 32);
         while (!raw.empty() && raw.back() == ' ') raw.pop_back();
-        EXPECT_EQ(page.key(i), raw);
-        EXPECT_EQ(page.recNo(i), getU32be(f, at + 32));
-        EXPECT_EQ(page.child(i), getU32be(f, at + 36));
-        if (i > 0) EXPECT_LT(page.key(i - 1), page.key(i));
+        EXPECT_EQ(page->key(i), raw);
+        EXPECT_EQ(page->recNo(i), getU32be(f, at + 32));
+        EXPECT_EQ(page->child(i), getU32be(f, at + 36));
+        if (i > 0) EXPECT_LT(page->key(i - 1), page->key(i));
     }
 }
 
@@ -154,6 +156,28 @@ TEST(CdxLeafDecodeTest, ComparisonFollowsThePrefixRuleForCharacterKeysOnly) {
     EXPECT_EQ(cdxCompare("\xC0", "\xC0\x01", false, CdxPrefixMode::Partial), -1);
     EXPECT_EQ(dbf::cdxMatchCount("KEYLOG", "KEYLOG.EXE"), 7u);
     EXPECT_EQ(dbf::cdxMatchCount("KEYLAG", "KEYLOG.EXE"), 5u);
+}
+
+TEST(CdxLeafDecodeTest, PrefixComparisonAgreesWithTheFullComparison) {
+    // Short keys over a small alphabet with zero bytes, so that zero fill and real zeros meet.
+    std::mt19937 random(7);
+    const char alphabet[] = {'\0', '\x01', 'A', 'B', '\xFF'};
+    auto makeKey = [&] {
+        std::string k(random() % 12, ' ');
+        for (char& c : k) c = alphabet[random() % 5];
+        return k;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string s = makeKey(), k = makeKey();
+        for (bool character : {true, false}) {
+            for (auto mode : {dbf::CdxPrefixMode::Exact, dbf::CdxPrefixMode::Partial}) {
+                int full = dbf::cdxCompare(s, k, character, mode);
+                int quick = dbf::cdxComparePrefixes(s, dbf::cdxKeyPrefix(s), dbf::cdxKeyPrefix(k), character, mode);
+                if (quick == dbf::kCdxComparePrefixTie) quick = full;
+                ASSERT_EQ(quick, full) << testing::PrintToString(s) << " vs " << testing::PrintToString(k);
+            }
+        }
+    }
 }
 
 }  // namespace

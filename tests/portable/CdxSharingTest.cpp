@@ -148,29 +148,43 @@ TEST(CdxSharingTest, CacheHeldWithinItsBudgetStillAnswersEveryKey) {
     EXPECT_EQ(n, 3000);
 }
 
-TEST(CdxSharingTest, PageCacheEvictsTheLeastRecentlyUsedPage) {
-    dbf::CdxPageCache cache(1);
-    dbf::CdxKeyFormat format{10, true, false};
+dbf::CdxPageRef insertLeaf(dbf::CdxPageCache& cache, uint32_t offset) {
     std::vector<uint8_t> leaf(512, 0);
     setU16le(leaf, 0, 3);
-    auto a = cache.spare();
-    a->decode(leaf.data(), 1024, format, "X.CDX");
-    cache.insert(a);
-    auto b = cache.spare();
-    b->decode(leaf.data(), 1536, format, "X.CDX");
-    cache.insert(b);
+    auto page = cache.spare();
+    page->decode(leaf.data(), offset, {10, true, false}, "X.CDX");
+    return cache.insert(std::move(page));
+}
+
+TEST(CdxSharingTest, PageCacheEvictsPagesNotUsedSinceTheClockPassed) {
+    dbf::CdxPageCache cache(1);
+    dbf::CdxKeyFormat format{10, true, false};
+    insertLeaf(cache, 1024);
+    insertLeaf(cache, 1536);
     EXPECT_EQ(cache.pageCount(), 1u);
-    EXPECT_EQ(cache.find(1024, format), nullptr);
-    EXPECT_NE(cache.find(1536, format), nullptr);
-    EXPECT_EQ(cache.find(1536, dbf::CdxKeyFormat{12, true, false}), nullptr);
+    EXPECT_FALSE(cache.find(1024, format));
+    EXPECT_TRUE(cache.find(1536, format));
+    EXPECT_FALSE(cache.find(1536, dbf::CdxKeyFormat{12, true, false}));
     cache.setBudget(1 << 20);
-    auto c = cache.spare();
-    c->decode(leaf.data(), 2048, format, "X.CDX");
-    cache.insert(c);
+    insertLeaf(cache, 2048);
     EXPECT_EQ(cache.pageCount(), 2u);
     cache.clear();
     EXPECT_EQ(cache.pageCount(), 0u);
     EXPECT_EQ(cache.bytesHeld(), 0u);
+}
+
+TEST(CdxSharingTest, PinnedPageOutlivesItsEvictionAndTheCachesClearing) {
+    dbf::CdxPageCache cache(1 << 20);
+    dbf::CdxPageRef pinned = insertLeaf(cache, 1024);
+    dbf::CdxPageRef copy = pinned;
+    cache.clear();
+    cache.setBudget(1);
+    insertLeaf(cache, 1536);
+    insertLeaf(cache, 2048);
+    EXPECT_EQ(pinned->offset(), 1024u);
+    pinned.reset();
+    EXPECT_EQ(copy->offset(), 1024u);
+    EXPECT_EQ(copy->count(), 0u);
 }
 
 TEST(CdxSharingTest, WrittenIndexOfManyLevelsReadsBackInOrder) {

@@ -24,11 +24,15 @@
 //   unless --partial, near unless --no-near; prints "found RECNO", "notfound RECNO" (the
 //   record the table stands on afterwards) or "notfound eof". In the "--keys-from FILE"
 //   form FILE is the first word after TABLE.
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Commands.h"
 #include "DBO_dBHandler.h"
@@ -36,6 +40,12 @@
 namespace ombrixdb {
 
 namespace {
+
+void appendNumber(std::string& out, uint32_t n) {
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end);
+}
 
 const char* yesNo(bool b) { return b ? "yes" : "no"; }
 
@@ -85,7 +95,7 @@ int cmdWalk(const CommandLine& cl, std::ostream& out) {
     const dbf::DBobjCDXTag& tag = *t.activeTag();
     std::string buffer;
     for (t.GetRec(dbf::DBO_dBaseDBF::kFirst); !t.eof() && !t.bof(); t.GetRec(dbf::DBO_dBaseDBF::kNext)) {
-        buffer += std::to_string(t.recNo());
+        appendNumber(buffer, t.recNo());
         buffer += '\t';
         buffer += tag.keyText(tag.currentKey());
         buffer += '\n';
@@ -99,8 +109,9 @@ int cmdWalk(const CommandLine& cl, std::ostream& out) {
 }
 
 int cmdSeek(const CommandLine& cl, std::ostream& out) {
-    std::vector<std::string> keys(cl.positional.begin() + 1, cl.positional.end());
+    std::vector<std::string_view> keys(cl.positional.begin() + 1, cl.positional.end());
     std::string keysFile;
+    std::string text;   // the keys file; `keys` views its lines
     if (auto it = cl.options.find("keys-from"); it != cl.options.end()) {
         keysFile = it->second;
     } else if (cl.flag("keys-from")) {
@@ -111,14 +122,18 @@ int cmdSeek(const CommandLine& cl, std::ostream& out) {
     if (!keysFile.empty()) {
         std::ifstream in(keysFile, std::ios::binary);
         if (!in) throw std::runtime_error("ombrix-db seek: cannot read " + keysFile);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.seekg(0, std::ios::end);
+        text.resize(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+        in.seekg(0, std::ios::beg);
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<size_t>(in.gcount()));
         size_t at = 0;
         while (at < text.size()) {
             size_t end = text.find('\n', at);
             if (end == std::string::npos) end = text.size();
             size_t len = end - at;
             if (len > 0 && text[at + len - 1] == '\r') --len;
-            keys.emplace_back(text, at, len);
+            keys.emplace_back(text.data() + at, len);
             at = end + 1;
         }
     }
@@ -128,16 +143,16 @@ int cmdSeek(const CommandLine& cl, std::ostream& out) {
     t.setExact(!cl.flag("partial"));
     t.setNear(!cl.flag("no-near"));
     std::string buffer;
-    for (const auto& key : keys) {
+    for (std::string_view key : keys) {
         bool found = t.FindKey(key);
         if (found) {
             buffer += "found ";
-            buffer += std::to_string(t.recNo());
+            appendNumber(buffer, t.recNo());
         } else if (t.eof() || t.recNo() == 0) {
             buffer += "notfound eof";
         } else {
             buffer += "notfound ";
-            buffer += std::to_string(t.recNo());
+            appendNumber(buffer, t.recNo());
         }
         buffer += '\n';
         if (buffer.size() > 60000) {
