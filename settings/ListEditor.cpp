@@ -61,7 +61,6 @@ void ListEditor::FormShow() {
     std::string text = file_.editorText();
     setItemText(Memo1, text);
     SendMessageA(item(Memo1), EM_SETSEL, 0, 0);
-    SendMessageA(item(Memo1), EM_SETMODIFY, FALSE, 0);
 }
 
 // The file is written before the editor closes, so that a file that cannot be created costs

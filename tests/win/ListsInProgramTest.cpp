@@ -66,6 +66,17 @@ TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
     ASSERT_TRUE(white);
     EXPECT_EQ(shown, "a.exe\r\nb.exe");
     EXPECT_FALSE(IsWindowEnabled(settings)) << "the editor is modal over the settings dialog";
+    // Typing goes into the memo and replaces nothing: the text is not selected.
+    DWORD selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
+    EXPECT_EQ(LOWORD(selection), HIWORD(selection));
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
+    EXPECT_EQ(gui.hwndFocus, GetDlgItem(white, kMemo1));
+    // Nor when the user tabs round to it: memo, Save, Cancel, memo.
+    for (int i = 0; i < 3; ++i) ProgramUnderTest::pressKey(VK_TAB);
+    selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
+    EXPECT_EQ(LOWORD(selection), HIWORD(selection));
     press(white, IDCANCEL);
     ASSERT_TRUE(hidden(white));
 
