@@ -154,7 +154,7 @@ BENCHMARK(BM_WalkInKeyOrder)->Unit(benchmark::kMillisecond);
 // The tool as a user runs it: one process, one open, 100,000 searches, output to a file.
 void timeTool(const char* label, const std::vector<std::string>& keys) {
     BenchData& d = data();
-    std::string keysFile = (d.dir / "keys.txt").string();
+    std::string keysFile = (d.dir / (std::string(label) + ".txt")).string();
     std::string outFile = (d.dir / "seek-out.txt").string();
     {
         std::ofstream out(keysFile, std::ios::binary);

@@ -40,8 +40,8 @@ CdxPageRef CdxPageCache::insert(std::unique_ptr<DBobjIndexKey> owned) {
     page->cacheState_ = {};
     page->cacheState_.held = true;
     page->cacheState_.used = true;
-    page->cacheState_.bytes = page->footprint();
-    page->cacheState_.slot = resident_.size();
+    page->cacheState_.bytes = static_cast<uint32_t>(page->footprint());
+    page->cacheState_.slot = static_cast<uint32_t>(resident_.size());
     resident_.push_back(page);
     byPage_[n] = page;
     bytes_ += page->cacheState_.bytes;

@@ -92,7 +92,7 @@ void DBobjIndexKey::resizeStore(size_t size) {
 }
 
 void DBobjIndexKey::begin(size_t count) {
-    count_ = count;
+    count_ = static_cast<uint32_t>(count);
     added_ = 0;
     size_ = 0;
     resizeStore(keysBase());

@@ -84,10 +84,10 @@ private:
     // The page cache's bookkeeping of this page.
     struct CacheState {
         uint32_t pins = 0;   // search paths holding it
+        uint32_t slot = 0;   // position among the cache's resident pages
+        uint32_t bytes = 0;
         bool held = false;   // in the cache
         bool used = false;   // used since the clock hand last passed
-        size_t bytes = 0;
-        size_t slot = 0;     // position among the cache's resident pages
     };
 
     void decodeInterior(const uint8_t* page, uint16_t count, const std::string& fileName);
@@ -97,26 +97,28 @@ private:
     size_t keysBase() const noexcept { return count_ * (sizeof(uint64_t) + sizeof(DBobjIndexKeyData)); }
     [[noreturn]] void damaged(const std::string& fileName, const std::string& what) const;
 
-    uint32_t offset_ = 0;
-    bool leaf_ = false;
-    uint32_t left_ = kCdxNoPage;
-    uint32_t right_ = kCdxNoPage;
-    CdxKeyFormat format_;
     // Grows the store to `size` bytes, keeping its contents.
     void resizeStore(size_t size);
 
+    // What every search touches comes first, so that it shares the first cache line with
+    // the prefixes at the start of the store.
+    uint8_t* data_ = inline_;
+    uint32_t offset_ = 0;
+    uint32_t count_ = 0;
+    CdxKeyFormat format_;
+    bool leaf_ = false;
     CacheState cacheState_;
-    size_t count_ = 0;
-    size_t added_ = 0;
     // One block: count_ prefixes, count_ entries, then the key bytes. It starts inside the
     // object, so a search meets the page's header and its prefixes in neighbouring cache
     // lines; a page whose keys do not fit moves it to the heap.
     static constexpr size_t kInlineStore = 1024;
-    uint8_t* data_ = inline_;
+    alignas(8) uint8_t inline_[kInlineStore];
+    uint32_t left_ = kCdxNoPage;
+    uint32_t right_ = kCdxNoPage;
+    size_t added_ = 0;
     size_t size_ = 0;
     size_t capacity_ = kInlineStore;
     std::unique_ptr<uint8_t[]> heap_;
-    alignas(8) uint8_t inline_[kInlineStore];
 };
 
 // Raises the engine's error for an unreadable index file (code 2112) with `detail` saying

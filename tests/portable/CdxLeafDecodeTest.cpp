@@ -141,7 +141,9 @@ TEST(CdxLeafDecodeTest, InteriorPageGivesKeysRecordsAndChildren) {
         EXPECT_EQ(page->key(i), raw);
         EXPECT_EQ(page->recNo(i), getU32be(f, at + 32));
         EXPECT_EQ(page->child(i), getU32be(f, at + 36));
-        if (i > 0) EXPECT_LT(page->key(i - 1), page->key(i));
+        if (i > 0) {
+            EXPECT_LT(page->key(i - 1), page->key(i));
+        }
     }
 }
 

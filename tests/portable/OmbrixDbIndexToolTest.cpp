@@ -24,9 +24,22 @@ struct ToolRun {
 
 std::string shellQuote(const std::string& s) { return "\"" + s + "\""; }
 
+// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
+std::string toolPath() {
+    std::string p = OMBRIX_DB_TOOL;
+#ifdef _WIN32
+    if (!p.empty() && p[0] == '/') {
+        p = "Z:" + p;
+        for (char& c : p)
+            if (c == '/') c = '\\';
+    }
+#endif
+    return p;
+}
+
 ToolRun runTool(const testsupport::TempFolder& folder, const std::string& args) {
     std::string out = folder.file("out.txt"), err = folder.file("err.txt");
-    std::string command = shellQuote(OMBRIX_DB_TOOL) + " " + args + " >" + shellQuote(out) + " 2>" + shellQuote(err);
+    std::string command = shellQuote(toolPath()) + " " + args + " >" + shellQuote(out) + " 2>" + shellQuote(err);
 #ifdef _WIN32
     command = "\"" + command + "\"";   // cmd.exe strips one pair of outer quotes
 #endif
