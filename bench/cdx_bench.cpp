@@ -80,8 +80,14 @@ struct BenchData {
         leaves = x.layout()[0].leaves;
         indexBytes = std::filesystem::file_size(dir / "names.cdx");
 
-        hits = names;
-        std::shuffle(hits.begin(), hits.end(), random);
+        // Keys are copied in the shuffled order, so that both lists lie in memory in the
+        // order they are searched, as the tool's keys file does.
+        std::vector<int> order(kRecords);
+        for (int i = 0; i < kRecords; ++i) order[i] = i;
+        std::shuffle(order.begin(), order.end(), random);
+        hits.reserve(kRecords);
+        misses.reserve(kRecords);
+        for (int i : order) hits.push_back(names[i]);
         for (const auto& n : hits) misses.push_back(n.substr(0, n.size() - 4) + "#");
     }
     ~BenchData() {

@@ -52,6 +52,12 @@ bool equalNoCase(std::string_view a, std::string_view b) noexcept {
 DBobjCDXFile::DBobjCDXFile(const std::string& fullName, const std::string& openPath, bool readWrite, bool shared,
                            std::string cipherKey, const FieldSource& fields)
     : disk_(fullName, openPath, readWrite, shared), baseName_(DBO_DiskFile::baseName(fullName)), cipherKey_(std::move(cipherKey)) {
+    if (!cipherKey_.empty()) {
+        // Every page is one cipher unit under the same key: the same mask of 512 bytes, which
+        // the cipher itself gives for a page of zeros.
+        pageMask_.assign(kCdxPageSize, 0);
+        Cipher(cipherKey_, pageMask_.data(), pageMask_.data(), kCdxPageSize, CipherDirection::Encipher);
+    }
     fileSize_ = disk_.fileSize();
     if (fileSize_ <= kEmptyIndexSize) {
         if (!disk_.readWrite()) return;
@@ -147,6 +153,17 @@ bool DBobjCDXFile::refreshIfChanged() {
     return true;
 }
 
+void DBobjCDXFile::decipherPage(uint8_t* page) const noexcept {
+    if (pageMask_.empty()) return;
+    for (size_t i = 0; i < kCdxPageSize; i += sizeof(uint64_t)) {
+        uint64_t word, mask;
+        std::memcpy(&word, page + i, sizeof word);
+        std::memcpy(&mask, pageMask_.data() + i, sizeof mask);
+        word ^= mask;
+        std::memcpy(page + i, &word, sizeof word);
+    }
+}
+
 CdxPageRef DBobjCDXFile::page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer) {
     if (CdxPageRef hit = cache_.find(offset, format)) return hit;
     if (!isNodePageOffset(offset, fileSize_)) {
@@ -160,7 +177,7 @@ CdxPageRef DBobjCDXFile::page(uint32_t offset, const CdxKeyFormat& format, uint3
     size_t got = disk_.read(offset, pageBuffer_, kCdxPageSize);
     if (got != kCdxPageSize)
         raiseIndexDamage(fullName(), offset, "short read of an index page: " + std::to_string(got) + " of 512 bytes");
-    Cipher(cipherKey_, pageBuffer_, pageBuffer_, kCdxPageSize, CipherDirection::Decipher);
+    decipherPage(pageBuffer_);
     std::unique_ptr<DBobjIndexKey> decoded = cache_.spare();
     decoded->decode(pageBuffer_, offset, format, fullName());
     return cache_.insert(std::move(decoded));

@@ -63,11 +63,13 @@ public:
 
 private:
     void writeEmptyDirectory();
+    void decipherPage(uint8_t* page) const noexcept;
     void readDirectory(const FieldSource& fields);
 
     DBO_DiskFile disk_;
     std::string baseName_;
     std::string cipherKey_;
+    std::vector<uint8_t> pageMask_;   // empty for a plain index
     uint64_t fileSize_ = 0;
     uint32_t changeCounter_ = 0;
     uint8_t storedCounter_[4] = {};   // the counter's bytes as they stand in the file
