@@ -63,7 +63,7 @@ struct BenchData {
             names.push_back(n);
         }
         dbf::DbfWriter w({{"NAME", 'C', kKeyLength, 0}});
-        dbf::CdxTagSpec tag;
+        dbf::CdxTagDefinition tag;
         tag.name = "NAME";
         tag.keyExpression = "NAME";
         tag.keyLength = kKeyLength;

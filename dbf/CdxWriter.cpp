@@ -46,17 +46,17 @@ struct Node {
 
 class TagBuilder {
 public:
-    TagBuilder(std::vector<uint8_t>& file, const CdxTagSpec& spec)
-        : f_(file), spec_(spec), pad_(spec.keyType == 'C' ? ' ' : '\0') {}
+    TagBuilder(std::vector<uint8_t>& file, const CdxTagDefinition& definition)
+        : f_(file), definition_(definition), pad_(definition.keyType == 'C' ? ' ' : '\0') {}
 
     // Writes the tag's pages at the end of the file; returns the root offset.
     uint32_t build(CdxTagLayout& layout) {
         std::vector<std::pair<std::string, uint32_t>> keys;
-        keys.reserve(spec_.keys.size());
+        keys.reserve(definition_.keys.size());
         uint32_t maxRec = 1;
-        for (const auto& [k, r] : spec_.keys) {
-            std::string padded = k.substr(0, spec_.keyLength);
-            padded.resize(spec_.keyLength, pad_);
+        for (const auto& [k, r] : definition_.keys) {
+            std::string padded = k.substr(0, definition_.keyLength);
+            padded.resize(definition_.keyLength, pad_);
             keys.emplace_back(std::move(padded), r);
             maxRec = std::max(maxRec, r);
         }
@@ -82,7 +82,7 @@ private:
     }
 
     std::vector<Node> writeLeaves(const std::vector<std::pair<std::string, uint32_t>>& keys, uint32_t maxRec) {
-        const unsigned countBits = bitsFor(spec_.keyLength);
+        const unsigned countBits = bitsFor(definition_.keyLength);
         unsigned recBits = std::max(bitsFor(maxRec), 8u);
         const size_t entryBytes = (recBits + 2 * countBits + 7) / 8;
         recBits = static_cast<unsigned>(entryBytes * 8 - 2 * countBits);
@@ -129,14 +129,14 @@ private:
             put16(f_, page + 2, static_cast<uint32_t>(count));
             put16(f_, page + 12, static_cast<uint32_t>(kLeafArea - used));
             if (!nodes.empty()) put32(f_, nodes.back().offset + 8, page);
-            nodes.push_back({page, count ? keys[i - 1].first : std::string(spec_.keyLength, pad_),
+            nodes.push_back({page, count ? keys[i - 1].first : std::string(definition_.keyLength, pad_),
                              count ? keys[i - 1].second : 0});
         } while (i < keys.size());
         return nodes;
     }
 
     std::vector<Node> writeInterior(const std::vector<Node>& below) {
-        const size_t entrySize = spec_.keyLength + 8u;
+        const size_t entrySize = definition_.keyLength + 8u;
         const size_t perPage = 500 / entrySize;
         if (perPage < 2) throw std::invalid_argument("key too long for interior pages");
         std::vector<Node> nodes;
@@ -152,9 +152,9 @@ private:
             for (size_t e = 0; e < n; ++e) {
                 const Node& c = below[i + e];
                 size_t at = page + 12 + e * entrySize;
-                std::memcpy(f_.data() + at, c.lastKey.data(), spec_.keyLength);
-                put32be(f_, at + spec_.keyLength, c.lastRecNo);
-                put32be(f_, at + spec_.keyLength + 4, c.offset);
+                std::memcpy(f_.data() + at, c.lastKey.data(), definition_.keyLength);
+                put32be(f_, at + definition_.keyLength, c.lastRecNo);
+                put32be(f_, at + definition_.keyLength + 4, c.offset);
             }
             if (!nodes.empty()) put32(f_, nodes.back().offset + 8, page);
             nodes.push_back({page, below[i + n - 1].lastKey, below[i + n - 1].lastRecNo});
@@ -164,30 +164,30 @@ private:
     }
 
     std::vector<uint8_t>& f_;
-    const CdxTagSpec& spec_;
+    const CdxTagDefinition& definition_;
     char pad_;
 };
 
-void writeHeader(std::vector<uint8_t>& f, uint32_t at, uint32_t root, const CdxTagSpec& spec, uint8_t options) {
+void writeHeader(std::vector<uint8_t>& f, uint32_t at, uint32_t root, const CdxTagDefinition& definition, uint8_t options) {
     put32(f, at + 0, root);
-    put16(f, at + 12, spec.keyLength);
+    put16(f, at + 12, definition.keyLength);
     f[at + 14] = options;
     f[at + 15] = 1;
-    put16(f, at + 502, spec.descending ? 1 : 0);
-    size_t keyLen = spec.keyExpression.size() + 1;
-    size_t forLen = spec.forExpression.size() + 1;
+    put16(f, at + 502, definition.descending ? 1 : 0);
+    size_t keyLen = definition.keyExpression.size() + 1;
+    size_t forLen = definition.forExpression.size() + 1;
     if (keyLen + forLen > 512) throw std::invalid_argument("tag expressions too long");
     put16(f, at + 504, static_cast<uint32_t>(keyLen));   // FOR position, after the key
     put16(f, at + 506, static_cast<uint32_t>(forLen));
     put16(f, at + 508, 0);
     put16(f, at + 510, static_cast<uint32_t>(keyLen));
-    std::memcpy(f.data() + at + 512, spec.keyExpression.data(), spec.keyExpression.size());
-    std::memcpy(f.data() + at + 512 + keyLen, spec.forExpression.data(), spec.forExpression.size());
+    std::memcpy(f.data() + at + 512, definition.keyExpression.data(), definition.keyExpression.size());
+    std::memcpy(f.data() + at + 512 + keyLen, definition.forExpression.data(), definition.forExpression.size());
 }
 
 }  // namespace
 
-void CdxWriter::addTag(CdxTagSpec tag) {
+void CdxWriter::addTag(CdxTagDefinition tag) {
     if (tag.keyLength == 0 || tag.keyLength > kCdxMaxKeyLength) throw std::invalid_argument("bad key length");
     if (tag.name.empty() || tag.name.size() > 10) throw std::invalid_argument("bad tag name");
     tags_.push_back(std::move(tag));
@@ -196,19 +196,19 @@ void CdxWriter::addTag(CdxTagSpec tag) {
 std::vector<uint8_t> CdxWriter::image(const std::string& cipherKey) {
     std::vector<uint8_t> f(kCdxHeaderSize, 0);
     layout_.clear();
-    CdxTagSpec directory;
+    CdxTagDefinition directory;
     directory.name = "DIRECTORY";
     directory.keyLength = 10;
-    for (const CdxTagSpec& spec : tags_) {
+    for (const CdxTagDefinition& definition : tags_) {
         CdxTagLayout l;
-        l.name = spec.name;
+        l.name = definition.name;
         l.headerOffset = static_cast<uint32_t>(f.size());
         f.resize(f.size() + kCdxHeaderSize, 0);
-        TagBuilder builder(f, spec);
+        TagBuilder builder(f, definition);
         l.rootOffset = builder.build(l);
-        uint8_t options = static_cast<uint8_t>(0x60 | (spec.unique ? 0x01 : 0) | (spec.forExpression.empty() ? 0 : 0x08));
-        writeHeader(f, l.headerOffset, l.rootOffset, spec, options);
-        directory.keys.emplace_back(spec.name, l.headerOffset);
+        uint8_t options = static_cast<uint8_t>(0x60 | (definition.unique ? 0x01 : 0) | (definition.forExpression.empty() ? 0 : 0x08));
+        writeHeader(f, l.headerOffset, l.rootOffset, definition, options);
+        directory.keys.emplace_back(definition.name, l.headerOffset);
         layout_.push_back(l);
     }
     CdxTagLayout dirLayout;

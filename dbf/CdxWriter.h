@@ -10,7 +10,7 @@
 
 namespace dbf {
 
-struct CdxTagSpec {
+struct CdxTagDefinition {
     std::string name;              // upper case, at most 10 characters
     std::string keyExpression;
     std::string forExpression;     // empty: none
@@ -34,7 +34,7 @@ struct CdxTagLayout {
 
 class CdxWriter {
 public:
-    void addTag(CdxTagSpec tag);
+    void addTag(CdxTagDefinition tag);
     // The change counter written into the directory header (a writer bumps it on every
     // change so that readers drop what they cached).
     void setChangeCounter(uint32_t counter) noexcept { changeCounter_ = counter; }
@@ -49,7 +49,7 @@ public:
     const std::vector<CdxTagLayout>& layout() const noexcept { return layout_; }
 
 private:
-    std::vector<CdxTagSpec> tags_;
+    std::vector<CdxTagDefinition> tags_;
     std::vector<CdxTagLayout> layout_;
     uint32_t changeCounter_ = 0;
 };

@@ -15,7 +15,7 @@
 
 namespace dbf {
 
-DbfWriter::DbfWriter(std::vector<DbfFieldSpec> fields) : fields_(std::move(fields)) {
+DbfWriter::DbfWriter(std::vector<DbfFieldDefinition> fields) : fields_(std::move(fields)) {
     for (const auto& f : fields_) {
         if (f.name.empty() || f.name.size() > 10 || f.length == 0) throw std::invalid_argument("bad field " + f.name);
         recordLength_ += f.length;
@@ -29,7 +29,7 @@ void DbfWriter::addRecord(const std::vector<std::string>& values, bool deleted) 
     records_[at] = deleted ? '*' : ' ';
     size_t pos = at + 1;
     for (size_t i = 0; i < fields_.size(); ++i) {
-        const DbfFieldSpec& f = fields_[i];
+        const DbfFieldDefinition& f = fields_[i];
         std::string v = i < values.size() ? values[i] : std::string();
         if (v.size() > f.length) v.resize(f.length);
         size_t start = (f.type == 'N' || f.type == 'F') ? f.length - v.size() : 0;
@@ -55,7 +55,7 @@ std::vector<uint8_t> DbfWriter::image(const std::string& cipherKey) const {
     t[28] = tableFlags_;
     for (size_t i = 0; i < fields_.size(); ++i) {
         uint8_t* d = t.data() + 32 + 32 * i;
-        const DbfFieldSpec& f = fields_[i];
+        const DbfFieldDefinition& f = fields_[i];
         std::memcpy(d, f.name.data(), f.name.size());
         d[11] = static_cast<uint8_t>(f.type);
         d[16] = static_cast<uint8_t>(f.length);

@@ -8,7 +8,7 @@
 
 namespace dbf {
 
-struct DbfFieldSpec {
+struct DbfFieldDefinition {
     std::string name;      // at most 10 characters
     char type = 'C';       // 'C', 'N', 'D', 'L'
     uint16_t length = 10;  // 'C' up to 65535 (stored as length byte + 256 × decimal byte)
@@ -17,7 +17,7 @@ struct DbfFieldSpec {
 
 class DbfWriter {
 public:
-    explicit DbfWriter(std::vector<DbfFieldSpec> fields);
+    explicit DbfWriter(std::vector<DbfFieldDefinition> fields);
 
     // Appends a record. `values` are field texts in field order (missing ones are blank):
     // 'C' left-aligned and cut, 'N' right-aligned, 'D' as "YYYYMMDD", 'L' as "T"/"F".
@@ -32,7 +32,7 @@ public:
     void write(const std::string& path, const std::string& cipherKey = {}) const;
 
 private:
-    std::vector<DbfFieldSpec> fields_;
+    std::vector<DbfFieldDefinition> fields_;
     uint32_t recordLength_ = 1;
     uint8_t tableFlags_ = 0;
     std::vector<uint8_t> records_;

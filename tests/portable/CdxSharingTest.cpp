@@ -45,7 +45,7 @@ struct SharedFiles {
     }
     std::vector<uint8_t> indexImage(int shift, uint32_t counter) const {
         dbf::CdxWriter w;
-        dbf::CdxTagSpec tag;
+        dbf::CdxTagDefinition tag;
         tag.name = "NAME";
         tag.keyExpression = "NAME";
         tag.keyLength = 24;
@@ -100,7 +100,7 @@ TEST(CdxSharingTest, WalkGoesOnFromTheSameKeyAfterAnotherWriterAddedKeys) {
         for (int i = 0; i < 2000; ++i) w.addRecord({SharedFiles::name(i) + "X"});
         w.write(s.table, kKey);
         dbf::CdxWriter x;
-        dbf::CdxTagSpec tag;
+        dbf::CdxTagDefinition tag;
         tag.name = "NAME";
         tag.keyExpression = "NAME";
         tag.keyLength = 24;
@@ -191,7 +191,7 @@ TEST(CdxSharingTest, WrittenIndexOfManyLevelsReadsBackInOrder) {
     // Key length 64: 6 entries per interior page, so 5000 keys need several levels.
     TempFolder folder;
     dbf::DbfWriter table({{"TXT", 'C', 64, 0}, {"AMT", 'N', 12, 2}});
-    dbf::CdxTagSpec txt, amt;
+    dbf::CdxTagDefinition txt, amt;
     txt.name = "TXT";
     txt.keyExpression = "TXT";
     txt.keyLength = 64;

@@ -123,6 +123,24 @@ TEST(OmbrixDbIndexToolTest, InfoListsEveryTag) {
         << r.out;
 }
 
+TEST(OmbrixDbIndexToolTest, InfoOfAnEncipheredCopyMatchesThePlainFile) {
+    testsupport::TempFolder folder;
+    std::string table = testsupport::encipheredFixture(kFixtures, "g_vfp", folder, "vfp-key");
+    ToolRun plain = runTool(folder, "info " + shellQuote(kFixtures + "/g_vfp.dbf") + " --index g_vfp");
+    ToolRun enciphered = runTool(folder, "info " + shellQuote(table) + " --key vfp-key --index g_vfp");
+    ASSERT_EQ(enciphered.status, 0) << enciphered.err;
+    auto tagLines = [](const std::string& s) { return s.substr(s.find("\nindex: ")); };
+    EXPECT_EQ(tagLines(enciphered.out), tagLines(plain.out));
+    EXPECT_NE(enciphered.out.find("tag: PID\nkey_expression: PID\n"), std::string::npos) << enciphered.out;
+}
+
+TEST(OmbrixDbIndexToolTest, WalkOfADescendingTagStartsAtTheHighestKey) {
+    testsupport::TempFolder folder;
+    ToolRun r = runTool(folder, "walk " + shellQuote(kFixtures + "/c_dups.dbf") + " --index c_dups --tag NAMEDESC");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 27), "47\tDELTA\n46\tDELTA\n41\tDELTA\n");
+}
+
 TEST(OmbrixDbIndexToolTest, DamagedIndexPrintsTheEngineErrorAndExitsWithOne) {
     testsupport::TempFolder folder;
     std::vector<uint8_t> index = testsupport::readFileBytes(kFixtures + "/a_tiny.cdx");
