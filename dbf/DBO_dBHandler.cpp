@@ -233,7 +233,10 @@ void DBO_dBHandler::stepInKeyOrder(int32_t n) {
     case kPrevious: r = tag.previous(); forward = false; break;
     default:   // kCurrent: the record of the key the tag stands on, as it is
         r = tag.current();
-        if (r != 0) readRecord(r);
+        if (r != 0)
+            readRecord(r);
+        else
+            DBO_dBaseDBF::GetRec(kCurrent);   // the tag stands nowhere: the table's own record
         return;
     }
     const bool fromEdge = n == kFirst || n == kLast;
