@@ -15,6 +15,7 @@
 //   512     512   key expression, NUL-terminated; then the FOR expression when 0x08 is set
 #include "DBobjCDXFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "Cipher.h"
@@ -112,6 +113,14 @@ void DBobjCDXFile::readDirectory(const FieldSource& fields) {
         entries.emplace_back(std::move(name), rec);
     }
     directory_->dropPath();
+    // Each tag has a header of its own; a directory that names one header many times could
+    // otherwise make a small file open as a great many tags.
+    std::vector<uint32_t> offsets;
+    offsets.reserve(entries.size());
+    for (const auto& entry : entries) offsets.push_back(entry.second);
+    std::sort(offsets.begin(), offsets.end());
+    if (auto twice = std::adjacent_find(offsets.begin(), offsets.end()); twice != offsets.end())
+        raiseIndexDamage(fullName(), *twice, "the tag directory names this tag header more than once");
     for (auto& [name, offset] : entries) {
         if (name.empty()) raiseIndexDamage(fullName(), 0, "the tag directory holds a tag without a name");
         tags_.push_back(std::make_unique<DBobjCDXTag>(*this, name, offset, &fields));

@@ -2,6 +2,7 @@
 // page where it was found, never in a crash, a hang or a read out of bounds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -128,6 +129,38 @@ TEST(CdxCorruptTest, TagHeaderBeyondTheEndOfTheFileMakesTheFileUnreadable) {
     // The directory leaf's only entry: record number (the header offset) in its low 16 bits.
     setU16le(f, 0x400 + 24, 0xFE00);
     expectUnreadable("a_tiny", f, std::to_string(0xFE00));
+}
+
+TEST(CdxCorruptTest, DirectoryNamingOneTagHeaderTwiceIsRefused) {
+    // b_multi's directory leaf: ten entries; the second is given the first one's header.
+    DBO_dBHandler plain(kFixtures + "/b_multi.dbf", false, true);
+    plain.OpenIndexFile("b_multi");
+    uint32_t first = plain.indexFile(1)->tags()[0]->headerOffset();
+    uint32_t second = plain.indexFile(1)->tags()[1]->headerOffset();
+    std::vector<uint8_t> f = fixtureIndex("b_multi");
+    uint32_t leaf = getU32le(f, 0);
+    size_t entryBytes = f[leaf + 23];
+    uint32_t recMask = getU32le(f, leaf + 14);
+    bool patched = false;
+    for (size_t i = 0; i < getU16le(f, leaf + 2); ++i) {
+        size_t at = leaf + 24 + i * entryBytes;
+        if ((getU32le(f, at) & recMask) != second) continue;
+        uint32_t v = (getU32le(f, at) & ~recMask) | first;
+        for (size_t b = 0; b < std::min<size_t>(entryBytes, 4); ++b) f[at + b] = static_cast<uint8_t>(v >> (8 * b));
+        patched = true;
+    }
+    ASSERT_TRUE(patched);
+    TempFolder folder;
+    std::string table = tableWithIndex(kFixtures, "b_multi", folder, f);
+    try {
+        useIndex(table, "b_multi");
+        FAIL() << "no error";
+    } catch (const dbf::ETableError& e) {
+        EXPECT_EQ(e.code(), 2112);
+        EXPECT_NE(std::string(e.what()).find("offset " + std::to_string(first) + ": the tag directory names"),
+                  std::string::npos)
+            << e.what();
+    }
 }
 
 TEST(CdxCorruptTest, LeafEntriesTooNarrowForTheirBitWidthsAreRefused) {
