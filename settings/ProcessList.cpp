@@ -7,8 +7,9 @@ namespace settings {
 
 void ProcessList::sort() {
     if (lines_.size() < 2) return;
-    std::sort(lines_.begin(), lines_.end(),
-              [this](const std::string& a, const std::string& b) { return compare_(a, b) < 0; });
+    auto before = [this](const std::string& a, const std::string& b) { return compare_(a, b) < 0; };
+    if (std::is_sorted(lines_.begin(), lines_.end(), before)) return;
+    std::sort(lines_.begin(), lines_.end(), before);
 }
 
 bool ProcessList::contains(std::string_view processName) {

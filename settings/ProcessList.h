@@ -27,9 +27,12 @@ public:
     // lookup changes the order of the lines, never their content.
     bool contains(std::string_view processName);
 
-private:
+    // Sorts the lines in place by the comparison; a list that is already in order (one of
+    // fewer than two lines, or one sorted by an earlier lookup) is left untouched, which
+    // keeps the sort before every lookup cheap.
     void sort();
 
+private:
     std::vector<std::string> lines_;
     Compare compare_;
 };

@@ -94,3 +94,15 @@ TEST(ListLookupTest, ClearAndAssignReplaceTheLines) {
     list.assign({"b.exe"});
     EXPECT_TRUE(list.contains("B.EXE"));
 }
+
+TEST(ListLookupTest, ALookupInAnAlreadySortedListOnlyChecksTheOrder) {
+    Lines lines;
+    for (int i = 0; i < 100; ++i) lines.push_back("name" + std::to_string(1000 + i) + ".exe");
+    ProcessList list(&countingCompare);
+    list.assign(lines);
+    comparisons = 0;
+    EXPECT_TRUE(list.contains("NAME1050.EXE"));
+    EXPECT_LE(comparisons, 99 + 7) << "one pass over the order and a search by halves";
+    list.sort();
+    EXPECT_EQ(list.lines(), lines);
+}

@@ -1,0 +1,48 @@
+// The keylogger scan: walks the running processes, decides about each by its executable
+// name and stops every one that must be stopped, writing each stop to the operation log.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ScanRules.h"
+#include "TmLog.h"
+
+namespace scan {
+
+class KeyloggerScanner {
+public:
+    // What one walk met.
+    struct Report {
+        bool snapshotFailed = false;
+        DWORD error = 0;      // the system's code when the snapshot failed
+        int processes = 0;    // process entries walked
+        int stops = 0;        // names stopped (each with its log lines)
+    };
+
+    explicit KeyloggerScanner(TmLog& log);
+
+    // One walk over a snapshot of the whole system (TH32CS_SNAPALL), examining every process
+    // entry but the program's own. A snapshot the system refuses ends the walk at once with
+    // the error in the report. An error escaping an examination abandons the rest of the
+    // walk and passes through; the snapshot is closed either way.
+    Report scan(const ScanRules& rules);
+
+    // Decides about one process name and stops it if it must; true when it did. A stop
+    // enables the debug privilege, stops every process of that name and logs the stop; a
+    // failure to write the log is logged as an exception line, and a failure of that
+    // passes through.
+    bool ExamineProcess(const std::string& processName, const ScanRules& rules);
+
+private:
+    void stop(const std::string& name);
+
+    TmLog& log_;
+    DWORD self_;
+};
+
+// The text the program shows when it cannot take a snapshot: "Oops..." and the system's text.
+std::string snapshotFailureText(DWORD error);
+
+}  // namespace scan

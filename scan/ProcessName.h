@@ -1,0 +1,28 @@
+// Comparisons on process names as the scan makes them: the protected system names, and the
+// match that decides which running processes a stop reaches.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scan {
+
+// `text` with the ASCII letters a to z in upper case; every other byte, those of the ANSI
+// code page's own letters included, unchanged.
+std::string asciiUpper(std::string_view text);
+
+// Whether two texts are equal once both are in upper case by asciiUpper.
+bool equalsAsciiIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
+// Whether a table hit on this process name must be left alone: "smss.exe", "svchost.exe",
+// "lsass.exe" and "services.exe" exactly as written, "EXPLORER.EXE" in any letter case.
+bool isProtectedName(std::string_view processName) noexcept;
+
+// The file-name part of a snapshot's executable field: what follows its last "\" or ":".
+std::string_view executableFileName(std::string_view exeField) noexcept;
+
+// Whether a stop of `name` reaches a process whose snapshot entry holds `exeField`: its
+// file-name part, or the whole field, equals the name in ASCII upper case.
+bool reachedByStop(std::string_view exeField, std::string_view name) noexcept;
+
+}  // namespace scan

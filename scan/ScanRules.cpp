@@ -1,0 +1,42 @@
+// The decision about one process name, and the log lines of a stop.
+#include "ScanRules.h"
+
+#include <utility>
+
+#include "ProcessName.h"
+
+namespace scan {
+
+ScanRules::ScanRules(settings::ProcessList& whiteList, bool enabledWhite, settings::ProcessList& blackList,
+                     bool enabledBlack, TableLookup isKeylogger)
+    : whiteList_(whiteList),
+      blackList_(blackList),
+      enabledWhite_(enabledWhite),
+      enabledBlack_(enabledBlack),
+      isKeylogger_(std::move(isKeylogger)) {}
+
+bool ScanRules::mustStop(const std::string& processName) const {
+    // A list whose switch is off is still sorted, as a searched one is, so the order of the
+    // lists in memory never depends on the switches.
+    bool white = false;
+    if (enabledWhite_)
+        white = whiteList_.contains(processName);
+    else
+        whiteList_.sort();
+    bool keylogger = isKeylogger_(processName);
+    bool black = false;
+    if (enabledBlack_)
+        black = blackList_.contains(processName);
+    else
+        blackList_.sort();
+
+    if (white) return false;
+    if (keylogger && !isProtectedName(processName)) return true;
+    return black;
+}
+
+std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome) {
+    return {"Found keylogger " + name, name + (outcome.ended() ? " have been stop" : " could not be stopped")};
+}
+
+}  // namespace scan

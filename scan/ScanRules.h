@@ -1,0 +1,53 @@
+// Which running processes the scan stops: the white list, the keylogger table with its
+// protected names and the black list, in that order of precedence; and what the log says
+// about a stop. No system call here, so it is tested and measured on its own.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "ProcessList.h"
+
+namespace scan {
+
+class ScanRules {
+public:
+    // The keylogger table's answer for a process name; it may raise (a closed table).
+    using TableLookup = std::function<bool(const std::string& processName)>;
+
+    // The lists are used in place: every examination sorts them.
+    ScanRules(settings::ProcessList& whiteList, bool enabledWhite, settings::ProcessList& blackList, bool enabledBlack,
+              TableLookup isKeylogger);
+
+    // Whether the process must be stopped. Every examination costs the same lookups,
+    // whatever their answers: both lists are sorted, each list whose switch is on is
+    // searched, and the table is asked. The protected names are tested after a table hit
+    // only. An error from the table passes through.
+    bool mustStop(const std::string& processName) const;
+
+private:
+    settings::ProcessList& whiteList_;
+    settings::ProcessList& blackList_;
+    bool enabledWhite_;
+    bool enabledBlack_;
+    TableLookup isKeylogger_;
+};
+
+// What a stop of one name met: the running processes it reached and those of them that the
+// system agreed to terminate.
+struct StopOutcome {
+    int matched = 0;
+    int terminated = 0;
+
+    // Whether nothing of that name is left running by the stop's doing: a process was
+    // terminated, or none was running any more (an earlier stop in the same walk ended it).
+    // Only processes that were all refused make a failed stop.
+    bool ended() const noexcept { return terminated > 0 || matched == 0; }
+};
+
+// The two operation-log lines written after a stop of `name`. When the processes it reached
+// could not be terminated the log says so instead of claiming the stop.
+std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome);
+
+}  // namespace scan
