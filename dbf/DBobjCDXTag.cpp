@@ -276,19 +276,58 @@ int DBobjCDXTag::seek(std::string_view key, int64_t recNo, bool exact) {
     return seekHeld(key, recNo, exact);
 }
 
+namespace {
+
+// The search key as it meets one page. All keys of a sorted page begin with the page's
+// common prefix, so the search key is compared with that once; if it differs there, it
+// compares alike with every entry (`all`), otherwise only its rest is compared, first by
+// 8-byte prefixes.
+struct PageProbe {
+    int all = kCdxComparePrefixTie;   // the comparison with every entry, when one settles it
+    std::string_view rest;            // the search key past the common prefix
+    uint64_t restPrefix = 0;
+
+    PageProbe(const DBobjIndexKey& page, std::string_view key, bool character, CdxPrefixMode mode) {
+        size_t common = page.commonPrefix();
+        rest = key;
+        if (common > 0) {
+            std::string_view first = page.key(0);
+            size_t m = std::min({key.size(), common, first.size()});
+            int c = m > 0 ? std::memcmp(key.data(), first.data(), m) : 0;
+            if (c != 0)
+                all = c < 0 ? -1 : 1;
+            else if (key.size() < common)
+                all = character ? static_cast<int>(mode) : -1;
+            else
+                rest = key.substr(common);
+        }
+        restPrefix = cdxKeyPrefix(rest);
+    }
+};
+
+}  // namespace
+
 int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
     const CdxPrefixMode mode = exact ? CdxPrefixMode::Exact : CdxPrefixMode::Partial;
     const bool character = format_.character;
-    const uint64_t prefix = cdxKeyPrefix(key);
-    auto compareAt = [&](const DBobjIndexKey& page, size_t i) {
-        int c = cdxComparePrefixes(key, prefix, page.prefix(i), character, mode);
-        if (c == kCdxComparePrefixTie) c = cdxCompare(key, page.key(i), character, mode);
+    auto compareAt = [&](const PageProbe& probe, const DBobjIndexKey& page, size_t i) {
+        int c = probe.all;
+        if (c == kCdxComparePrefixTie) {
+            c = cdxComparePrefixes(probe.rest, probe.restPrefix, page.prefix(i), character, mode);
+            if (c == kCdxComparePrefixTie) c = cdxCompare(key, page.key(i), character, mode);
+        }
         if (c == 0 && recNo >= 0) {
             int64_t r = page.recNo(i);
             if (r < recNo) c = 1;
             else if (r > recNo) c = -1;
         }
         return c;
+    };
+    // After a move to the next leaf: how the key compares with the key landed on.
+    auto landedResult = [&]() {
+        const DBobjIndexKey& page = *path_.back().page;
+        PageProbe probe(page, key, character, mode);
+        return compareAt(probe, page, path_.back().pos) == 0 ? 0 : -1;
     };
     startAtRoot();
     for (;;) {
@@ -302,14 +341,15 @@ int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
             }
             // An empty leaf below the root: the first key after it is the one sought.
             if (climb(true) == 0) return 1;
-            return compareAt(*path_.back().page, path_.back().pos) == 0 ? 0 : -1;
+            return landedResult();
         }
         // The first entry the key is not greater than; pages hold ascending keys, so this is
         // where a scan from the first entry would stop.
+        PageProbe probe(page, key, character, mode);
         size_t lo = 0, hi = n;
         while (lo < hi) {
             size_t mid = lo + (hi - lo) / 2;
-            if (compareAt(page, mid) > 0)
+            if (compareAt(probe, page, mid) > 0)
                 lo = mid + 1;
             else
                 hi = mid;
@@ -322,12 +362,12 @@ int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
         if (lo < n) {
             l.pos = lo;
             land();
-            return compareAt(page, lo) == 0 ? 0 : -1;
+            return compareAt(probe, page, lo) == 0 ? 0 : -1;
         }
         // Greater than every key of this leaf: the answer, if any, is the next leaf's first.
         l.pos = n - 1;
         if (climb(true) == 0) return 1;
-        return compareAt(*path_.back().page, path_.back().pos) == 0 ? 0 : -1;
+        return landedResult();
     }
 }
 

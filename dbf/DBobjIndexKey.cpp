@@ -65,6 +65,7 @@ void DBobjIndexKey::decode(const uint8_t* page, uint32_t pageOffset, const CdxKe
     offset_ = pageOffset;
     format_ = format;
     begin(0);
+    common_ = 0;
     ByteView v(page, kCdxPageSize, &fileName, pageOffset);
     uint16_t attributes = v.u16le(0);
     uint16_t count = v.u16le(2);
@@ -77,6 +78,23 @@ void DBobjIndexKey::decode(const uint8_t* page, uint32_t pageOffset, const CdxKe
         decodeLeaf(page, count, fileName);
     else
         decodeInterior(page, count, fileName);
+    finish();
+}
+
+void DBobjIndexKey::finish() noexcept {
+    common_ = 0;
+    if (count_ < 2) return;
+    std::string_view first = key(0), last = key(count_ - 1);
+    size_t n = std::min(first.size(), last.size());
+    size_t common = 0;
+    while (common < n && first[common] == last[common]) ++common;
+    common_ = static_cast<uint8_t>(common);   // keys are at most 240 bytes
+    for (size_t i = 0; i < count_; ++i) {
+        std::string_view k = key(i);
+        // A key shorter than the common prefix can only be met on a page out of order.
+        uint64_t p = cdxKeyPrefix(k.substr(std::min(common, k.size())));
+        std::memcpy(data_ + i * sizeof(uint64_t), &p, sizeof p);
+    }
 }
 
 void DBobjIndexKey::resizeStore(size_t size) {

@@ -67,8 +67,12 @@ public:
     }
     uint32_t recNo(size_t i) const noexcept { return entry(i).recNo; }
     uint32_t child(size_t i) const noexcept { return entry(i).child; }
-    // The first 8 bytes of key i as a big-endian number (cdxKeyPrefix). A binary search runs
-    // over these, which lie together at the front of the page's one block of memory.
+    // Length of the prefix that the first and the last key share, and so every key of a
+    // sorted page.
+    size_t commonPrefix() const noexcept { return common_; }
+    // The first 8 bytes of key i past the common prefix, as a big-endian number
+    // (cdxKeyPrefix). A binary search runs over these, which lie together at the front of
+    // the page's one block of memory.
     uint64_t prefix(size_t i) const noexcept {
         uint64_t p;
         std::memcpy(&p, data_ + i * sizeof(uint64_t), sizeof p);
@@ -93,6 +97,7 @@ private:
     void decodeInterior(const uint8_t* page, uint16_t count, const std::string& fileName);
     void decodeLeaf(const uint8_t* page, uint16_t count, const std::string& fileName);
     void begin(size_t count);
+    void finish() noexcept;
     void addKey(const char* bytes, size_t length, size_t scanFrom, uint32_t recNo, uint32_t child);
     size_t keysBase() const noexcept { return count_ * (sizeof(uint64_t) + sizeof(DBobjIndexKeyData)); }
     [[noreturn]] void damaged(const std::string& fileName, const std::string& what) const;
@@ -107,6 +112,7 @@ private:
     uint32_t count_ = 0;
     CdxKeyFormat format_;
     bool leaf_ = false;
+    uint8_t common_ = 0;
     CacheState cacheState_;
     // One block: count_ prefixes, count_ entries, then the key bytes. It starts inside the
     // object, so a search meets the page's header and its prefixes in neighbouring cache

@@ -11,6 +11,7 @@
 #include "FixtureManifest.h"
 #include "DBO_dBHandler.h"
 #include "EncipherCopy.h"
+#include "CdxKeyCompare.h"
 #include "IndexKeyForm.h"
 
 using dbf::DBO_dBaseDBF;
@@ -228,6 +229,50 @@ TEST(CdxSeekTest, LongestKeysOfAKeyLength240TagAreFound) {
         ASSERT_TRUE(find(*t, keys[i].text, true, true)) << keys[i].text;
         ASSERT_EQ(t->recNo(), keys[i].recNo) << keys[i].text;
         ASSERT_EQ(t->activeTag()->currentKey(), keys[i].text);
+    }
+}
+
+// Where a scan of the whole key list in order would stop, for the descent to agree with.
+struct Landing {
+    int result;
+    uint32_t recNo;
+};
+Landing scanFor(const std::vector<testsupport::ManifestKey>& keys, const std::string& s, bool exact) {
+    auto mode = exact ? dbf::CdxPrefixMode::Exact : dbf::CdxPrefixMode::Partial;
+    for (const auto& k : keys) {
+        int c = dbf::cdxCompare(s, k.text, true, mode);
+        if (c <= 0) return {c == 0 ? 0 : -1, k.recNo};
+    }
+    return {1, 0};
+}
+
+TEST(CdxSeekTest, DescentLandsWhereAScanOfAllKeysWouldForKeysAroundEveryKey) {
+    for (const char* fixture : {"d_key240", "e_names5k", "a_tiny", "c_dups"}) {
+        testsupport::Manifest m = testsupport::readManifest(fixture);
+        const auto& keys = m.tags.front().keys;
+        auto t = openFixture(fixture, m.tags.front().name, true);
+        dbf::DBobjCDXTag& tag = *t->activeTag();
+        for (size_t i = 0; i < keys.size(); i += 3) {
+            const std::string& k = keys[i].text;
+            std::vector<std::string> probes = {k, k + '\x01', k.substr(0, k.size() / 2), k + "~"};
+            if (!k.empty()) {
+                probes.push_back(k.substr(0, k.size() - 1));
+                std::string up = k;
+                up.back() = static_cast<char>(up.back() + 1);
+                probes.push_back(up);
+                std::string down = k;
+                down.back() = static_cast<char>(down.back() - 1);
+                probes.push_back(down);
+            }
+            for (const std::string& probe : probes) {
+                for (bool exact : {true, false}) {
+                    Landing expected = scanFor(keys, probe, exact);
+                    int result = tag.seek(probe, -1, exact);
+                    ASSERT_EQ(result, expected.result) << fixture << " \"" << probe << "\" exact " << exact;
+                    ASSERT_EQ(tag.recNo(), expected.recNo) << fixture << " \"" << probe << "\" exact " << exact;
+                }
+            }
+        }
     }
 }
 
