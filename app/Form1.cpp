@@ -82,6 +82,7 @@ void TForm1::createComponents() {
     Timertrayicon.attach(hwnd(), kTimertrayiconId, 5000, true);
     Timer2.attach(hwnd(), kTimer2Id, 30000, false);
     createLog();
+    scanner_ = std::make_unique<scan::KeyloggerScanner>(*mLog1);
 }
 
 // The log records its trace level below HKEY_LOCAL_MACHINE, which an ordinary account may
@@ -159,10 +160,34 @@ void TForm1::TimertrayiconTimer() {
     Timertrayicon.setEnabled(false);
 }
 
+// The interval counts from the end of one scan to the start of the next. A failed scan does
+// not end the protection: the timer runs on, and the error is reported beside it.
 void TForm1::Timer2Timer() {
+    // A timer message that outlived the timer's switching off (or came from elsewhere) is no
+    // reason to scan.
+    if (!Timer2.enabled()) return;
     Timer2.setEnabled(false);
-    btnStartClick();
-    Timer2.setEnabled(true);
+    try {
+        btnStartClick();
+    } catch (const std::exception& e) {
+        Timer2.setEnabled(stopKeylog);
+        reportScanError(e);
+        return;
+    }
+    scanErrorShown_.clear();
+    // A settings change made while the scan's message was open stands.
+    Timer2.setEnabled(stopKeylog);
+}
+
+// Scans go on while the box is open, in its message loop; a cause that persists (a log file
+// that cannot be written) would otherwise stack a box on the box at every interval. So one
+// box at a time, and a message already shown is not shown again until a scan has succeeded.
+void TForm1::reportScanError(const std::exception& e) {
+    if (scanErrorOpen_ || scanErrorShown_ == e.what()) return;
+    scanErrorShown_ = e.what();
+    scanErrorOpen_ = true;
+    win::Application::showException(e);
+    scanErrorOpen_ = false;
 }
 
 void TForm1::WMQueryEndSession(LRESULT& result) {
@@ -254,7 +279,15 @@ void TForm1::endHooking() {}
 void TForm1::releaseHookLibrary() {}
 void TForm1::openKeyloggerTable() {}
 void TForm1::closeKeyloggerTable() {}
-void TForm1::btnStartClick() {}
+void TForm1::btnStartClick() {
+    if (!WhiteList || !BlackList) return;  // the window is closing
+    scan::ScanRules rules(*WhiteList, enabledWhite, *BlackList, enabledBlack,
+                          [this](const std::string& name) { return isKeylogger(name); });
+    scan::KeyloggerScanner::Report report = scanner_->scan(rules);
+    if (report.snapshotFailed) win::Application::showMessage(scan::snapshotFailureText(report.error), hwnd());
+}
+
+bool TForm1::isKeylogger(const std::string&) { return false; }
 
 // --- Messages -------------------------------------------------------------------------
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IconList.h"
+#include "KeyloggerScanner.h"
 #include "ProcessList.h"
 #include "SkinButton.h"
 #include "Timer.h"
@@ -118,6 +119,8 @@ private:
     void openKeyloggerTable();
     void closeKeyloggerTable();
     void btnStartClick();
+    bool isKeylogger(const std::string& processName);
+    void reportScanError(const std::exception& e);
 
     void setEncryptionDisplay();
     void paint();
@@ -133,6 +136,12 @@ private:
     ui::TSkinButton SkinButton3{73, 481, 157, 38, "Go to  Site"};
 
     settings::Tsetupform* setupform_ = nullptr;
+
+    std::unique_ptr<scan::KeyloggerScanner> scanner_;
+    // An error box of the scan is on screen, and the message last shown since the last scan
+    // that ran to its end.
+    bool scanErrorOpen_ = false;
+    std::string scanErrorShown_;
 };
 
 // Whether the program's first command-line argument asks for a start in the tray.
