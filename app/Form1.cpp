@@ -82,6 +82,7 @@ void TForm1::createComponents() {
     Timertrayicon.attach(hwnd(), kTimertrayiconId, 5000, true);
     Timer2.attach(hwnd(), kTimer2Id, 30000, false);
     createLog();
+    configureTables();
     scanner_ = std::make_unique<scan::KeyloggerScanner>(*mLog1);
 }
 
@@ -277,8 +278,23 @@ void TForm1::bindHookLibrary() {}
 void TForm1::startHooking() {}
 void TForm1::endHooking() {}
 void TForm1::releaseHookLibrary() {}
-void TForm1::openKeyloggerTable() {}
-void TForm1::closeKeyloggerTable() {}
+// TableDataSet1 keeps its design-time settings; nothing ever opens it.
+void TForm1::configureTables() {
+    TableDataSet1.setTableName("spywaredb.dbf");
+    TableDataSet1.IndexFiles = {"spywaredb.CDX"};
+    TableDataSet1.setIndexName("SPACTIVEX");
+}
+
+// Opened from the current directory by bare names. A failure raises out of the first
+// showing, whose loading then stops; the data set is left closed, so the next showing tries
+// the whole open again.
+void TForm1::openKeyloggerTable() { keyloggerDatabase.open(); }
+
+void TForm1::closeKeyloggerTable() {
+    TableDataSet1.Close();
+    keyloggerDatabase.close();
+}
+
 void TForm1::btnStartClick() {
     if (!WhiteList || !BlackList) return;  // the window is closing
     scan::ScanRules rules(*WhiteList, enabledWhite, *BlackList, enabledBlack,

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "IconList.h"
+#include "KeyloggerDatabase.h"
 #include "KeyloggerScanner.h"
 #include "ProcessList.h"
 #include "SkinButton.h"
+#include "TTableDataSet.h"
 #include "Timer.h"
 #include "TmLog.h"
 #include "TrayIcon.h"
@@ -82,6 +84,12 @@ public:
     win::Timer Timertrayicon;
     win::Timer Timer2;
 
+    // The keylogger table (TableDataSet2) and the lookup the scan asks; the second table
+    // data set was designed for a spyware table that the program never opens.
+    dbf::TTableDataSet TableDataSet1;
+    dbf::TTableDataSet TableDataSet2;
+    scan::KeyloggerDatabase keyloggerDatabase{TableDataSet2};
+
 protected:
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override;
 
@@ -116,6 +124,7 @@ private:
     void startHooking();
     void endHooking();
     void releaseHookLibrary();
+    void configureTables();
     void openKeyloggerTable();
     void closeKeyloggerTable();
     void btnStartClick();

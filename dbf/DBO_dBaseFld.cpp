@@ -109,8 +109,9 @@ std::string DBO_dBaseFld::fieldText(const TdbField& f) const {
     return s;
 }
 
-void DBO_dBaseFld::fieldText(const TdbField& f, std::string& out) const {
-    const std::string_view raw = fieldBytes(f);
+void DBO_dBaseFld::fieldText(const TdbField& f, std::string& out) const { fieldTextOf(f, fieldBytes(f), out); }
+
+void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::string& out) {
     out.clear();
     switch (f.type) {
     case 'F':

@@ -40,6 +40,9 @@ public:
     //   "T": "yyyymmddhhmmss" from the day number and milliseconds (empty when both are 0).
     // `out` is replaced; its storage is reused, so a loop over records allocates once.
     void fieldText(const TdbField& f, std::string& out) const;
+    // The same for the field's bytes `raw` taken from any copy of a record (a data set's
+    // row buffer).
+    static void fieldTextOf(const TdbField& f, std::string_view raw, std::string& out);
     std::string fieldText(const TdbField& f) const;
     std::string fieldText(int number) const { return fieldText(field(number)); }
     std::string fieldText(std::string_view name) const { return fieldText(fieldByName(name)); }

@@ -99,6 +99,11 @@ ProgramUnderTest::ProgramUnderTest(const std::string& exeName) : folder_(makeTem
     std::string source = programDir() + "ombrix.exe";
     if (!CopyFileA(source.c_str(), path(exeName).c_str(), FALSE))
         throw std::runtime_error("cannot copy " + source);
+    // The shipped keylogger database lies beside the program, as an installation has it.
+    for (const char* name : {"keyloggerlist.dbf", "keyloggerlist.cdx"}) {
+        std::string file = programDir() + name;
+        if (!CopyFileA(file.c_str(), path(name).c_str(), FALSE)) throw std::runtime_error("cannot copy " + file);
+    }
 }
 
 ProgramUnderTest::~ProgramUnderTest() {

@@ -16,7 +16,7 @@ if(win_tests)
     string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
     target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
         "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
-    add_dependencies(ombrix_win_tests ombrix)
+    add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database)
 
     # The process the scan tests stop, copied under the names each test needs.
     add_executable(ombrix_scan_target WIN32 ${CMAKE_CURRENT_LIST_DIR}/target/ScanTarget.cpp)

@@ -13,6 +13,7 @@ namespace ombrixdb {
 //   --key KEY                             -> key, hasKey
 //   --index FILE (repeatable)             -> indexFiles
 //   --tag NAME                            -> tag
+//   --db DIR                              -> options["db"]
 //   --name=value                          -> options["name"] = value (any name)
 //   --name (any other)                    -> flags["name"] = "" (a switch)
 // A command that needs an option it did not get raises std::runtime_error with a usage text.
@@ -37,6 +38,9 @@ int cmdInfo(const CommandLine& cl, std::ostream& out);
 int cmdDump(const CommandLine& cl, std::ostream& out);
 int cmdWalk(const CommandLine& cl, std::ostream& out);
 int cmdSeek(const CommandLine& cl, std::ostream& out);
+int cmdBuild(const CommandLine& cl, std::ostream& out);
+int cmdLookup(const CommandLine& cl, std::ostream& out);
+int cmdList(const CommandLine& cl, std::ostream& out);
 
 // Prints, for the index file `indexFile` opened on the table of `cl` (with its key), one
 // block per tag in the index file's tag order (see IndexCommands.cpp for the lines).

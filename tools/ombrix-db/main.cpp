@@ -3,6 +3,8 @@
 //   ombrix-db dump TABLE [--key KEY]
 //   ombrix-db walk TABLE ...   (see IndexCommands.cpp)
 //   ombrix-db seek TABLE ...   (see IndexCommands.cpp)
+//   ombrix-db build SOURCE OUTDIR [--plain], lookup [--db DIR] NAME..., list [--db DIR]
+//                              (see DatabaseCommands.cpp)
 // Results go to stdout with "\n" line ends on every platform; an engine error prints the
 // engine's message on stderr and exits with 1.
 #include <cstdio>
@@ -31,7 +33,10 @@ constexpr const char* kUsage =
     "usage: ombrix-db info TABLE [--key KEY] [--index FILE]...\n"
     "       ombrix-db dump TABLE [--key KEY]\n"
     "       ombrix-db walk TABLE [--key KEY] --index FILE --tag NAME [options]\n"
-    "       ombrix-db seek TABLE [--key KEY] --index FILE --tag NAME [options] KEYTEXT\n";
+    "       ombrix-db seek TABLE [--key KEY] --index FILE --tag NAME [options] KEYTEXT\n"
+    "       ombrix-db build SOURCE OUTDIR [--plain]\n"
+    "       ombrix-db lookup [--db DIR] NAME...\n"
+    "       ombrix-db list [--db DIR]\n";
 
 CommandLine parse(int argc, char** argv) {
     CommandLine cl;
@@ -51,6 +56,8 @@ CommandLine parse(int argc, char** argv) {
             cl.indexFiles.push_back(value());
         } else if (a == "--tag") {
             cl.tag = value();
+        } else if (a == "--db") {
+            cl.options["db"] = value();
         } else if (size_t eq = a.find('='); eq != std::string::npos) {
             cl.options[a.substr(2, eq - 2)] = a.substr(eq + 1);
         } else {
@@ -79,6 +86,9 @@ int main(int argc, char** argv) {
         else if (cl.command == "dump") rc = cmdDump(cl, std::cout);
         else if (cl.command == "walk") rc = cmdWalk(cl, std::cout);
         else if (cl.command == "seek") rc = cmdSeek(cl, std::cout);
+        else if (cl.command == "build") rc = cmdBuild(cl, std::cout);
+        else if (cl.command == "lookup") rc = cmdLookup(cl, std::cout);
+        else if (cl.command == "list") rc = cmdList(cl, std::cout);
         else {
             std::cerr << "ombrix-db: unknown command " << cl.command << "\n" << kUsage;
             return 2;

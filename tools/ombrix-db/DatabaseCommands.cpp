@@ -1,0 +1,126 @@
+// ombrix-db build, lookup and list: the shipped keylogger database.
+//   build SOURCE OUTDIR [--plain]  the list SOURCE turned into keyloggerlist.dbf and
+//                                  keyloggerlist.cdx in OUTDIR (tag "SPDLL" holding the
+//                                  exchanged names), enciphered under the program's key;
+//                                  --plain leaves them unenciphered, for other readers
+//   lookup [--db DIR] NAME...      "hit" or "miss" for each name, by the program's own lookup
+//                                  on the database in DIR (default: the current directory)
+//   list [--db DIR]                the listed names, un-exchanged, in key order
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include "CdxWriter.h"
+#include "Commands.h"
+#include "DBO_DiskFile.h"
+#include "DbfWriter.h"
+#include "KeyloggerDatabase.h"
+#include "KeyloggerList.h"
+#include "SecretText.h"
+#include "TTableDataSet.h"
+
+namespace ombrixdb {
+
+namespace {
+
+// Table layout of the shipped database: the key field first, the product for people who
+// inspect the table. The index key length stays above every listed name (KeyloggerList).
+constexpr const char* kKeyField = "SPDLL";
+constexpr const char* kProductField = "PRODUCT";
+constexpr uint16_t kKeyLength = scan::KeyloggerList::kMaxName + 1;
+constexpr uint8_t kStructuralIndex = 0x01;
+
+std::string baseNameOf(const char* fileName) {
+    std::string s(fileName);
+    return s.substr(0, s.rfind('.'));
+}
+
+// Goes to the database folder for the lifetime of a command: the program opens its table by
+// bare name in the current directory, and so does this tool.
+class FolderScope {
+public:
+    explicit FolderScope(const CommandLine& cl) {
+        auto it = cl.options.find("db");
+        if (it == cl.options.end()) return;
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(it->second);
+    }
+    ~FolderScope() {
+        std::error_code ec;
+        if (!previous_.empty()) std::filesystem::current_path(previous_, ec);
+    }
+    FolderScope(const FolderScope&) = delete;
+    FolderScope& operator=(const FolderScope&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+}  // namespace
+
+int cmdBuild(const CommandLine& cl, std::ostream& out) {
+    if (cl.positional.size() != 2) throw std::runtime_error("usage: ombrix-db build SOURCE OUTDIR [--plain]");
+    const scan::KeyloggerList list = scan::KeyloggerList::fromFile(cl.positional[0]);
+    const std::filesystem::path folder = cl.positional[1];
+    std::filesystem::create_directories(folder);
+
+    dbf::DbfWriter table({{kKeyField, 'C', kKeyLength, 0}, {kProductField, 'C', scan::KeyloggerList::kMaxProduct, 0}});
+    table.setTableFlags(kStructuralIndex);
+    dbf::CdxTagDefinition tag;
+    tag.name = scan::KeyloggerDatabase::kTag;
+    tag.keyExpression = kKeyField;
+    tag.keyType = 'C';
+    tag.keyLength = kKeyLength;
+    uint32_t recNo = 0;
+    for (const auto& entry : list.entries()) {
+        // The names are ASCII, so the OEM form the data set searches with is the name itself.
+        std::string key = scan::KeyloggerDatabase::tableKey(entry.name);
+        table.addRecord({key, entry.product});
+        tag.keys.emplace_back(std::move(key), ++recNo);
+    }
+    dbf::CdxWriter index;
+    index.addTag(std::move(tag));
+
+    std::string key = cl.flag("plain") ? std::string() : scan::keyloggerTableKey();
+    const std::string base = baseNameOf(scan::KeyloggerDatabase::kTableName);
+    try {
+        table.write((folder / (base + ".dbf")).string(), key);
+        index.write((folder / (base + ".cdx")).string(), key);
+    } catch (...) {
+        scan::wipe(key);
+        throw;
+    }
+    scan::wipe(key);
+    out << list.entries().size() << " names written to " << (folder / (base + ".dbf")).string() << " and "
+        << (folder / (base + ".cdx")).string() << (cl.flag("plain") ? " (not enciphered)" : "") << "\n";
+    return 0;
+}
+
+int cmdLookup(const CommandLine& cl, std::ostream& out) {
+    if (cl.positional.empty()) throw std::runtime_error("usage: ombrix-db lookup [--db DIR] NAME...");
+    FolderScope scope(cl);
+    dbf::TTableDataSet table;
+    scan::KeyloggerDatabase database(table);
+    database.open();
+    for (const std::string& name : cl.positional) out << (database.isKeylogger(name) ? "hit" : "miss") << "\n";
+    return 0;
+}
+
+int cmdList(const CommandLine& cl, std::ostream& out) {
+    if (!cl.positional.empty()) throw std::runtime_error("usage: ombrix-db list [--db DIR]");
+    FolderScope scope(cl);
+    dbf::TTableDataSet table;
+    scan::KeyloggerDatabase database(table);
+    database.open();
+    table.First();
+    while (!table.Eof()) {
+        // The tag stands on the key of the row just fetched: the listed name, exchanged.
+        const dbf::DBobjCDXTag* tag = table.DBFObject()->activeTag();
+        out << scan::KeyloggerDatabase::tableKey(tag->keyText(tag->currentKey())) << "\n";
+        table.Next();
+    }
+    return 0;
+}
+
+}  // namespace ombrixdb
