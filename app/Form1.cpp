@@ -298,12 +298,10 @@ void TForm1::closeKeyloggerTable() {
 void TForm1::btnStartClick() {
     if (!WhiteList || !BlackList) return;  // the window is closing
     scan::ScanRules rules(*WhiteList, enabledWhite, *BlackList, enabledBlack,
-                          [this](const std::string& name) { return isKeylogger(name); });
+                          [this](const std::string& name) { return keyloggerDatabase.isKeylogger(name); });
     scan::KeyloggerScanner::Report report = scanner_->scan(rules);
     if (report.snapshotFailed) win::Application::showMessage(scan::snapshotFailureText(report.error), hwnd());
 }
-
-bool TForm1::isKeylogger(const std::string&) { return false; }
 
 // --- Messages -------------------------------------------------------------------------
 

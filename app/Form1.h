@@ -128,7 +128,6 @@ private:
     void openKeyloggerTable();
     void closeKeyloggerTable();
     void btnStartClick();
-    bool isKeylogger(const std::string& processName);
     void reportScanError(const std::exception& e);
 
     void setEncryptionDisplay();

@@ -49,24 +49,8 @@ scan::TmLog logInto(const std::string& file) {
     return log;
 }
 
-// The messages of a log file, each line's date-time text and its blank cut off.
 std::vector<std::string> messagesIn(const std::string& file, const std::vector<std::string>& expected) {
-    std::string text = testing_support::fileText(file);
-    std::vector<std::string> messages;
-    size_t i = 0;
-    for (size_t pos = 0; pos < text.size(); ++i) {
-        size_t end = text.find("\r\n", pos);
-        std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? text.size() : end + 2;
-        // Each line ends with the message expected at its place; what comes before is the date.
-        const std::string& want = i < expected.size() ? expected[i] : std::string();
-        if (!want.empty() && line.size() > want.size() && line.compare(line.size() - want.size(), want.size(), want) == 0 &&
-            line[line.size() - want.size() - 1] == ' ')
-            messages.push_back(want);
-        else
-            messages.push_back("<unexpected> " + line);
-    }
-    return messages;
+    return testing_support::logMessages(testing_support::fileText(file), expected);
 }
 
 struct Lists {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "ProgramUnderTest.h"
 
@@ -43,5 +44,23 @@ private:
     std::deque<Process> processes_;
     int serial_ = 0;
 };
+
+// The messages of an operation log's text, each checked against the one expected at its
+// place: a line that ends with a blank and the expected message gives that message (what
+// comes before is the date-time text); any other line comes back whole, marked unexpected.
+inline std::vector<std::string> logMessages(const std::string& text, const std::vector<std::string>& expected) {
+    std::vector<std::string> messages;
+    for (size_t pos = 0, i = 0; pos < text.size(); ++i) {
+        size_t end = text.find("\r\n", pos);
+        std::string line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? text.size() : end + 2;
+        const std::string want = i < expected.size() ? expected[i] : std::string();
+        bool matches = !want.empty() && line.size() > want.size() + 1 &&
+                       line.compare(line.size() - want.size(), want.size(), want) == 0 &&
+                       line[line.size() - want.size() - 1] == ' ';
+        messages.push_back(matches ? want : "<unexpected> " + line);
+    }
+    return messages;
+}
 
 }  // namespace testing_support

@@ -25,6 +25,9 @@ if(win_tests)
     string(REPLACE "/" "\\\\" scan_target_win "Z:${CMAKE_BINARY_DIR}/tests/scan_target.exe")
     target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_SCAN_TARGET=\"${scan_target_win}\"")
     add_dependencies(ombrix_win_tests ombrix_scan_target)
+    # The scan tests build their own keylogger tables with the tool.
+    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_FILE:ombrix-db>\"")
+    add_dependencies(ombrix_win_tests ombrix-db)
     # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
     # never run at the same time as each other.
     gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
