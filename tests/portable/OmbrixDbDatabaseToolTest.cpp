@@ -1,0 +1,218 @@
+// ombrix-db build, lookup and list end to end: the built tool turns a source list into the
+// enciphered database and answers with the program's own lookup; the unenciphered form is
+// read back by an independent xBase reader (Perl's XBase module, natively).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "EncipherCopy.h"
+#include "KeyloggerDatabase.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+#ifdef OMBRIX_DB_TOOL
+
+using testsupport::TempFolder;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s) { return "\"" + s + "\""; }
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string toolPath() {
+    std::string p = OMBRIX_DB_TOOL;
+#ifdef _WIN32
+    if (!p.empty() && p[0] == '/') {
+        p = "Z:" + p;
+        for (char& c : p)
+            if (c == '/') c = '\\';
+    }
+#endif
+    return p;
+}
+
+int exitCodeOf(int status) {
+#ifdef _WIN32
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+// Runs `command` through the shell with its output caught in `scratch`.
+ToolRun runShell(const TempFolder& scratch, std::string command) {
+    std::string out = scratch.file("out.txt"), err = scratch.file("err.txt");
+    command += " >" + quote(out) + " 2>" + quote(err);
+#ifdef _WIN32
+    command = "\"" + command + "\"";   // cmd.exe strips one pair of outer quotes
+#endif
+    ToolRun r;
+    r.exitCode = exitCodeOf(std::system(command.c_str()));
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+ToolRun runTool(const TempFolder& scratch, const std::string& args) {
+    return runShell(scratch, quote(toolPath()) + " " + args);
+}
+
+// The tool run with `folder` as its current directory.
+ToolRun runToolIn(const TempFolder& scratch, const TempFolder& folder, const std::string& args) {
+#ifdef _WIN32
+    const std::string cd = "cd /d ";
+#else
+    const std::string cd = "cd ";
+#endif
+    return runShell(scratch, cd + quote(folder.path().string()) + " && " + quote(toolPath()) + " " + args);
+}
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+const char* kSource =
+    "# test list\n"
+    "keylog.exe\tKeylog\n"
+    "KEYLOGGER.EXE\tKeylogger\n"
+    "spy-7.exe\n";
+
+}  // namespace
+
+TEST(OmbrixDbDatabaseToolTest, BuiltDatabaseAnswersAsTheProgramDoes) {
+    TempFolder scratch, db;
+    writeText(scratch.file("list.txt"), kSource);
+    ToolRun built = runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()));
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    EXPECT_NE(built.out.find("3 names written"), std::string::npos) << built.out;
+    EXPECT_TRUE(std::filesystem::exists(db.path() / "keyloggerlist.dbf"));
+    EXPECT_TRUE(std::filesystem::exists(db.path() / "keyloggerlist.cdx"));
+
+    ToolRun r = runTool(scratch, "lookup --db " + quote(db.path().string()) +
+                                     " keylog.exe KEYLOG.EXE keylog KEYLOGGER.EXE keylogger.exe spy-7.exe spy-7");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "hit\nmiss\nmiss\nhit\nmiss\nhit\nmiss\n");
+
+    r = runToolIn(scratch, db, "lookup keylog.exe");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "hit\n") << "the current directory by default";
+}
+
+TEST(OmbrixDbDatabaseToolTest, ListGivesTheNamesBackInKeyOrder) {
+    TempFolder scratch, db;
+    writeText(scratch.file("list.txt"), kSource);
+    ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string())).exitCode, 0);
+    ToolRun r = runTool(scratch, "list --db " + quote(db.path().string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // Key order is the order of the exchanged names: 6ey702/exe, KEYLOGGER/EXE, spytl/exe.
+    EXPECT_EQ(r.out, "keylog.exe\nKEYLOGGER.EXE\nspy-7.exe\n");
+}
+
+TEST(OmbrixDbDatabaseToolTest, MissingDatabaseGivesTheOpenErrorAndNoAnswer) {
+    TempFolder scratch, empty;
+    ToolRun r = runTool(scratch, "lookup --db " + quote(empty.path().string()) + " keylog.exe");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Cannot find file keyloggerlist.dbf\n");
+    r = runTool(scratch, "list --db " + quote(empty.path().string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "Cannot find file keyloggerlist.dbf\n");
+}
+
+TEST(OmbrixDbDatabaseToolTest, FaultySourceIsReportedWithItsLineAndNothingIsWritten) {
+    TempFolder scratch, db;
+    writeText(scratch.file("list.txt"), "good.exe\nbad:name.exe\n");
+    ToolRun r = runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, scratch.file("list.txt") + ":2: the name holds \":\", which no file name may hold\n");
+    EXPECT_FALSE(std::filesystem::exists(db.path() / "keyloggerlist.dbf"));
+}
+
+TEST(OmbrixDbDatabaseToolTest, EncipheredOutputNeedsTheKeyAndPlainOutputDoesNot) {
+    TempFolder scratch, enciphered, plain;
+    writeText(scratch.file("list.txt"), kSource);
+    ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(enciphered.path().string()))
+                  .exitCode,
+              0);
+    ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(plain.path().string()) +
+                                   " --plain")
+                  .exitCode,
+              0);
+    ToolRun r = runTool(scratch, "dump " + quote((enciphered.path() / "keyloggerlist.dbf").string()));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("No Password for encrypted file ", 0), 0u) << r.err;
+    r = runTool(scratch, "walk " + quote((plain.path() / "keyloggerlist.dbf").string()) + " --index keyloggerlist --tag SPDLL");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "1\t6ey702/exe\n2\tKEYLOGGER/EXE\n3\tspytl/exe\n");
+    r = runTool(scratch, "lookup --db " + quote(plain.path().string()) + " keylog.exe");
+    EXPECT_EQ(r.exitCode, 1) << "the program's lookup wants its key";
+}
+
+#ifndef _WIN32
+// Perl's XBase module (libdbd-xbase-perl) walks the tag of the unenciphered output through the
+// table and must meet every key in order, here over a tree of several levels.
+TEST(OmbrixDbDatabaseToolTest, IndependentReaderFindsEveryKeyInOrder) {
+    if (std::system("perl -MXBase -e 1 >/dev/null 2>&1") != 0) GTEST_SKIP() << "Perl's XBase module is not installed";
+    TempFolder scratch, db;
+    std::string source;
+    std::vector<std::string> keys;
+    for (int i = 0; i < 700; ++i) {
+        std::string name = "Mon" + std::to_string(i * 7919 % 1000) + "-agent" + std::to_string(i) + ".exe";
+        source += name + "\tproduct " + std::to_string(i) + "\n";
+        keys.push_back(scan::KeyloggerDatabase::tableKey(name));
+    }
+    std::sort(keys.begin(), keys.end());
+    writeText(scratch.file("list.txt"), source);
+    ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()) + " --plain")
+                  .exitCode,
+              0);
+    writeText(scratch.file("walk.pl"),
+              "use XBase;\n"
+              "my $t = XBase->new($ARGV[0]) or die XBase->errstr;\n"
+              "my $c = $t->prepare_select_with_index([$ARGV[1], 'SPDLL'], 'SPDLL') or die $t->errstr;\n"
+              "while (my @row = $c->fetch) { print \"$row[0]\\n\" }\n");
+    ToolRun r = runShell(scratch, "perl " + quote(scratch.file("walk.pl")) + " " +
+                                      quote((db.path() / "keyloggerlist.dbf").string()) + " " +
+                                      quote((db.path() / "keyloggerlist.cdx").string()));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string expected;
+    for (const auto& k : keys) expected += k + "\n";
+    EXPECT_EQ(r.out, expected);
+
+    // Its own index reader, without the table, sees the same keys.
+    r = runShell(scratch, "index_dump -type char " + quote((db.path() / "keyloggerlist.cdx").string()) + " SPDLL");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    size_t n = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(n, keys.size());
+        EXPECT_EQ(line.substr(0, line.rfind(' ')), keys[n]) << line;
+        ++n;
+    }
+    EXPECT_EQ(n, keys.size());
+}
+#endif
+
+#endif  // OMBRIX_DB_TOOL
