@@ -255,6 +255,8 @@ TGetResult TTableDataSet::GetRecord(TRecordBuffer& buffer, TGetMode mode, bool d
     TGetResult result = TGetResult::grOK;
     switch (mode) {
     case TGetMode::gmNext:
+        // After InternalLast the table has not moved yet; the next row lies past the last.
+        if (afterLast_ && !beforeFirst_) h.GetRec(DBO_dBaseDBF::kLast);
         h.GetRec(beforeFirst_ ? DBO_dBaseDBF::kFirst : DBO_dBaseDBF::kNext);
         beforeFirst_ = afterLast_ = false;
         if (h.eof()) result = TGetResult::grEOF;
@@ -289,8 +291,9 @@ void TTableDataSet::InternalFirst() noexcept {
     afterLast_ = false;
 }
 
-void TTableDataSet::InternalLast() {
-    handler_->GetRec(DBO_dBaseDBF::kLast);
+// The fetch of the prior row that follows reads the last record; reading it here as well
+// would only read it twice.
+void TTableDataSet::InternalLast() noexcept {
     afterLast_ = true;
     beforeFirst_ = false;
 }
@@ -302,11 +305,17 @@ void TTableDataSet::setToActiveRecord() {
     if (h.recNo() != shown || h.eof() || h.bof()) h.GetRec(static_cast<int32_t>(shown));
 }
 
+// The table has just read the record it stands on, so the row is taken from its buffer
+// rather than read from the file a second time.
 void TTableDataSet::resync() {
-    if (GetRecord(fetch_, TGetMode::gmCurrent, true) == TGetResult::grOK) {
-        std::swap(active_, fetch_);
-        eof_ = bof_ = false;
-    }
+    DBO_dBHandler& h = *handler_;
+    if (beforeFirst_ || afterLast_ || h.recNo() == 0 || h.eof() || h.bof())
+        throw EDatabaseError(msg::kRecordBeyondRange);
+    std::memcpy(active_.record(), h.recordBuffer(), h.recordLength());
+    active_.setRecNo(h.recNo());
+    active_.setBookmarkFlag(0);
+    active_.writeBookmark();
+    eof_ = bof_ = false;
 }
 
 void TTableDataSet::clearActive() noexcept {

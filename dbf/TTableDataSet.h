@@ -140,7 +140,7 @@ public:
     // Positioning hooks of the fetch: the next fetch of the next (prior) row gives the
     // first (last) row.
     void InternalFirst() noexcept;
-    void InternalLast();
+    void InternalLast() noexcept;
 
     // Events around moves of the cursor.
     std::function<void(TTableDataSet&)> BeforeScroll;
@@ -168,7 +168,7 @@ private:
     // Brings the table back to the active row before a relative fetch, when a failed fetch
     // or a search moved it.
     void setToActiveRecord();
-    // Fetches the table's current record into the active row.
+    // Makes the record the table stands on the active row.
     void resync();
     void clearActive() noexcept;
 

@@ -70,6 +70,8 @@ ToolRun runShell(const TempFolder& scratch, std::string command) {
     r.exitCode = exitCodeOf(std::system(command.c_str()));
     r.out = slurp(out);
     r.err = slurp(err);
+    // Error lines reach the console in text mode: CR LF on Windows.
+    r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
     return r;
 }
 
