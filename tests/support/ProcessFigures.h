@@ -1,6 +1,8 @@
 // Figures of the running process that a leak would raise: open handles, private bytes, GDI
-// and USER objects. Windows only. Wine answers GetProcessHandleCount with 0, so the handle
-// count falls back on the system's handle table, counting the entries of this process.
+// and USER objects. Windows only. Wine answers GetProcessHandleCount with 0 and leaves the
+// private bytes of GetProcessMemoryInfo empty, so the handles are counted in the system's
+// handle table and the private bytes summed over the committed private memory regions.
+// Its GetGuiResources counts nothing; those two figures stay 0 there.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +28,7 @@ struct ProcessFigures {
         if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                  sizeof memory))
             f.privateBytes = memory.PrivateUsage;
+        if (!f.privateBytes) f.privateBytes = committedPrivateBytes();
         f.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
         f.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
         return f;
@@ -35,6 +38,18 @@ struct ProcessFigures {
         DWORD count = 0;
         if (GetProcessHandleCount(GetCurrentProcess(), &count) && count) return count;
         return handlesInSystemTable();
+    }
+
+    static unsigned long long committedPrivateBytes() {
+        unsigned long long total = 0;
+        MEMORY_BASIC_INFORMATION region;
+        for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;) {
+            if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+            const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+            if (next <= at) break;
+            at = next;
+        }
+        return total;
     }
 
 private:
