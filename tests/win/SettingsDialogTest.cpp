@@ -81,9 +81,10 @@ TEST(SettingsDialogTest, SaveWritesTheFourKeysInOrderBesideAnExecutableOfAnyName
     clickButton(dialog, CheckBox1);  // now on
     clickButton(dialog, IDOK);
     EXPECT_TRUE(hidden(dialog));
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !program.readFile("guard.ini").empty(); }));
-    EXPECT_EQ(program.readFile("guard.ini"),
-              "[main]\r\nenabledenc=1\r\nstopkeylog=1\r\nenabledwhite=1\r\nenabledblack=0\r\n");
+    // The keys are written one at a time: wait for the last one before reading the file.
+    const std::string expected = "[main]\r\nenabledenc=1\r\nstopkeylog=1\r\nenabledwhite=1\r\nenabledblack=0\r\n";
+    ProgramUnderTest::waitUntil([&] { return program.readFile("guard.ini").find("enabledblack") != std::string::npos; });
+    EXPECT_EQ(program.readFile("guard.ini"), expected);
 }
 
 TEST(SettingsDialogTest, CancelKeepsTheSwitchesAndTheFile) {
