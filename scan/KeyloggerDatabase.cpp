@@ -3,6 +3,7 @@
 #include "KeyloggerDatabase.h"
 
 #include "SecretText.h"
+#include "TableError.h"
 #include "TTableDataSet.h"
 
 namespace scan {
@@ -28,6 +29,8 @@ struct ExchangeTable {
 
 constexpr ExchangeTable kExchange;
 
+constexpr int kAccessDenied = 5;
+
 }  // namespace
 
 KeyloggerDatabase::KeyloggerDatabase(dbf::TTableDataSet& table) : table_(table) {
@@ -51,7 +54,16 @@ void KeyloggerDatabase::open() {
         throw;
     }
     wipe(key);
-    table_.Open();
+    table_.ReadOnly = false;
+    try {
+        table_.Open();
+    } catch (const dbf::ETableError& e) {
+        // Installed where the user may not write (a folder for all users): the program only
+        // reads its table, so a refused write access is no reason to go unprotected.
+        if (e.code() != kAccessDenied) throw;
+        table_.ReadOnly = true;
+        table_.Open();
+    }
     try {
         table_.OpenIndexFile(kIndexFileByName);
         table_.setIndexName(kTag);

@@ -2,6 +2,7 @@
 // the open sequence from the current directory under the program's key, and the lookup.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "DataSetFiles.h"
@@ -165,4 +166,19 @@ TEST(KeyloggerDatabaseTest, TableNotEncipheredUnderTheProgramsKeyIsRefused) {
     } catch (const std::exception&) {
         SUCCEED() << "or it is refused at once";
     }
+}
+
+TEST(KeyloggerDatabaseTest, OpensFilesTheUserMayNotWrite) {
+    Installed db({{"keylog.exe"}});
+    namespace fs = std::filesystem;
+    for (const char* name : {"keyloggerlist.dbf", "keyloggerlist.cdx"})
+        fs::permissions(fs::path(db.folder.path()) / name, fs::perms::owner_write | fs::perms::group_write |
+                                                              fs::perms::others_write, fs::perm_options::remove);
+    dbf::TTableDataSet table;
+    KeyloggerDatabase keyloggers(table);
+    keyloggers.open();
+    EXPECT_TRUE(keyloggers.isKeylogger("keylog.exe"));
+    keyloggers.close();
+    for (const char* name : {"keyloggerlist.dbf", "keyloggerlist.cdx"})
+        fs::permissions(fs::path(db.folder.path()) / name, fs::perms::owner_write, fs::perm_options::add);
 }

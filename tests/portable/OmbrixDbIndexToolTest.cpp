@@ -92,6 +92,9 @@ TEST(OmbrixDbIndexToolTest, SeekPrintsFoundNotFoundAndEof) {
                                 shellQuote(folder.file("keys.txt")) + " KEYLOG.EXE");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "found 5\nfound 6\nnotfound eof\nnotfound 5\n");
+    r = runTool(folder, "seek " + table + " --index a_tiny --tag NAME KEYLOG.EXE --keys-from " +
+                            shellQuote(folder.file("keys.txt")));
+    EXPECT_EQ(r.out, "found 5\nfound 6\nnotfound eof\nnotfound 5\n") << "the option takes its file wherever it stands";
     r = runTool(folder, "seek " + table + " --index a_tiny --tag NAME --partial KEYLOG");
     EXPECT_EQ(r.out, "found 5\n");
     r = runTool(folder, "seek " + table + " --index a_tiny --tag NAME --no-near KEYLOG");

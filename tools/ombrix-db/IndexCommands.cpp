@@ -112,13 +112,7 @@ int cmdSeek(const CommandLine& cl, std::ostream& out) {
     std::vector<std::string_view> keys(cl.positional.begin() + 1, cl.positional.end());
     std::string keysFile;
     std::string text;   // the keys file; `keys` views its lines
-    if (auto it = cl.options.find("keys-from"); it != cl.options.end()) {
-        keysFile = it->second;
-    } else if (cl.flag("keys-from")) {
-        if (keys.empty()) throw std::runtime_error("ombrix-db seek: --keys-from needs a FILE");
-        keysFile = keys.front();
-        keys.erase(keys.begin());
-    }
+    if (auto it = cl.options.find("keys-from"); it != cl.options.end()) keysFile = it->second;
     if (!keysFile.empty()) {
         std::ifstream in(keysFile, std::ios::binary);
         if (!in) throw std::runtime_error("ombrix-db seek: cannot read " + keysFile);

@@ -56,8 +56,8 @@ CommandLine parse(int argc, char** argv) {
             cl.indexFiles.push_back(value());
         } else if (a == "--tag") {
             cl.tag = value();
-        } else if (a == "--db") {
-            cl.options["db"] = value();
+        } else if (a == "--db" || a == "--keys-from") {
+            cl.options[a.substr(2)] = value();
         } else if (size_t eq = a.find('='); eq != std::string::npos) {
             cl.options[a.substr(2, eq - 2)] = a.substr(eq + 1);
         } else {
