@@ -14,95 +14,25 @@
 #include <string>
 #include <vector>
 
-#include "CdxWriter.h"
+#include "BenchTable.h"
 #include "DBO_dBHandler.h"
-#include "DbfWriter.h"
 
 namespace {
 
-constexpr int kRecords = 100000;
-constexpr uint16_t kKeyLength = 64;
+constexpr int kRecords = bench::BenchTable::kRecords;
+constexpr uint16_t kKeyLength = bench::BenchTable::kKeyLength;
 const std::string kKey = "Ombrix-bench-key";
 
-struct BenchData {
-    std::filesystem::path dir;
-    std::string table;
-    std::vector<std::string> hits;     // every key, shuffled
-    std::vector<std::string> misses;   // keys between the stored ones, shuffled
-    int depth = 0;
-    uint32_t leaves = 0;
-    uintmax_t indexBytes = 0;
+// --data-dir=DIR: write the files there and leave them (to run ombrix-db on them by hand).
+std::string& keepDir() {
+    static std::string d;
+    return d;
+}
 
-    bool keep = false;
-
-    BenchData() {
-        if (!keepDir().empty()) {
-            dir = keepDir();
-            keep = true;
-        } else {
-            dir = std::filesystem::temp_directory_path() /
-                  ("ombrix-cdx-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        }
-        std::filesystem::create_directories(dir);
-        table = (dir / "names.dbf").string();
-
-        std::mt19937 random(650000);
-        const char* const words[] = {"svc", "host", "key", "log", "win", "update", "agent", "mon", "spy", "task",
-                                     "shell", "net", "hook", "sys", "guard", "capture", "helper", "tray", "run", "core"};
-        std::vector<std::string> names;
-        names.reserve(kRecords);
-        for (int i = 0; i < kRecords; ++i) {
-            std::string n;
-            int parts = 2 + static_cast<int>(random() % 3);
-            for (int p = 0; p < parts; ++p) n += words[random() % 20];
-            n += std::to_string(random() % 100000);
-            n += '_' + std::to_string(i);
-            n += ".exe";
-            for (char& c : n)
-                if (random() % 3 == 0 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-            names.push_back(n);
-        }
-        dbf::DbfWriter w({{"NAME", 'C', kKeyLength, 0}});
-        dbf::CdxTagDefinition tag;
-        tag.name = "NAME";
-        tag.keyExpression = "NAME";
-        tag.keyLength = kKeyLength;
-        for (int i = 0; i < kRecords; ++i) {
-            w.addRecord({names[i]});
-            tag.keys.emplace_back(names[i], i + 1);
-        }
-        w.setTableFlags(0x01);
-        w.write(table, kKey);
-        dbf::CdxWriter x;
-        x.addTag(tag);
-        x.write((dir / "names.cdx").string(), kKey);
-        depth = x.layout()[0].depth;
-        leaves = x.layout()[0].leaves;
-        indexBytes = std::filesystem::file_size(dir / "names.cdx");
-
-        // Keys are copied in the shuffled order, so that both lists lie in memory in the
-        // order they are searched, as the tool's keys file does.
-        std::vector<int> order(kRecords);
-        for (int i = 0; i < kRecords; ++i) order[i] = i;
-        std::shuffle(order.begin(), order.end(), random);
-        hits.reserve(kRecords);
-        misses.reserve(kRecords);
-        for (int i : order) hits.push_back(names[i]);
-        for (const auto& n : hits) misses.push_back(n.substr(0, n.size() - 4) + "#");
-    }
-    ~BenchData() {
-        std::error_code ec;
-        if (!keep) std::filesystem::remove_all(dir, ec);
-    }
-    // --data-dir=DIR: write the files there and leave them (to run ombrix-db on them by hand).
-    static std::string& keepDir() {
-        static std::string d;
-        return d;
-    }
-};
+using BenchData = bench::BenchTable;
 
 BenchData& data() {
-    static BenchData d;
+    static BenchData d(kKey, keepDir());
     return d;
 }
 
@@ -200,7 +130,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a.rfind("--data-dir=", 0) == 0)
-            BenchData::keepDir() = a.substr(11);
+            keepDir() = a.substr(11);
         else
             argv[kept++] = argv[i];
     }

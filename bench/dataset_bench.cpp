@@ -12,77 +12,25 @@
 #include <string>
 #include <vector>
 
-#include "CdxWriter.h"
+#include "BenchTable.h"
 #include "DBO_dBHandler.h"
-#include "DbfWriter.h"
 #include "TTableDataSet.h"
 
 namespace {
 
-constexpr int kRecords = 100000;
-constexpr uint16_t kKeyLength = 64;
+constexpr int kRecords = bench::BenchTable::kRecords;
+constexpr uint16_t kKeyLength = bench::BenchTable::kKeyLength;
 const std::string kKey = "Ombrix-bench-key";
 
-struct BenchData {
-    std::filesystem::path dir;
-    std::vector<std::string> hits;     // every key, shuffled
-    std::vector<std::string> misses;   // keys between the stored ones, shuffled
-    int depth = 0;
-
-    BenchData() {
-        dir = std::filesystem::temp_directory_path() /
-              ("ombrix-dataset-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        std::filesystem::create_directories(dir);
-        std::mt19937 random(650000);
-        const char* const words[] = {"svc", "host", "key", "log", "win", "update", "agent", "mon", "spy", "task",
-                                     "shell", "net", "hook", "sys", "guard", "capture", "helper", "tray", "run", "core"};
-        std::vector<std::string> names;
-        names.reserve(kRecords);
-        for (int i = 0; i < kRecords; ++i) {
-            std::string n;
-            int parts = 2 + static_cast<int>(random() % 3);
-            for (int p = 0; p < parts; ++p) n += words[random() % 20];
-            n += std::to_string(random() % 100000) + '_' + std::to_string(i) + ".exe";
-            for (char& c : n)
-                if (random() % 3 == 0 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-            names.push_back(n);
-        }
-        dbf::DbfWriter w({{"NAME", 'C', kKeyLength, 0}});
-        dbf::CdxTagDefinition tag;
-        tag.name = "NAME";
-        tag.keyExpression = "NAME";
-        tag.keyLength = kKeyLength;
-        for (int i = 0; i < kRecords; ++i) {
-            w.addRecord({names[i]});
-            tag.keys.emplace_back(names[i], i + 1);
-        }
-        w.setTableFlags(0x01);
-        w.write((dir / "names.dbf").string(), kKey);
-        dbf::CdxWriter x;
-        x.addTag(tag);
-        x.write((dir / "names.cdx").string(), kKey);
-        depth = x.layout()[0].depth;
-
-        std::vector<int> order(kRecords);
-        for (int i = 0; i < kRecords; ++i) order[i] = i;
-        std::shuffle(order.begin(), order.end(), random);
-        for (int i : order) hits.push_back(names[i]);
-        for (const auto& n : hits) misses.push_back(n.substr(0, n.size() - 4) + "#");
-    }
-    ~BenchData() {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string table() const { return (dir / "names.dbf").string(); }
-};
+using BenchData = bench::BenchTable;
 
 BenchData& data() {
-    static BenchData d;
+    static BenchData d(kKey);
     return d;
 }
 
 void engineFind(benchmark::State& state, const std::vector<std::string>& keys, bool expectFound) {
-    dbf::DBO_dBHandler t(data().table(), true, true, kKey);
+    dbf::DBO_dBHandler t(data().table, true, true, kKey);
     t.OpenIndexFile("names");
     t.setUseDeleted(false);
     t.SelectTag("NAME");

@@ -17,6 +17,7 @@
 
 #include "KeyloggerDatabase.h"
 #include "ProcessList.h"
+#include "BenchTable.h"
 #include "ScanRules.h"
 #include "TTableDataSet.h"
 
@@ -37,15 +38,8 @@ int compareAsciiIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string executableName(std::mt19937& random, int serial) {
-    static const char* const words[] = {"svc", "host", "key", "log", "win", "update", "agent", "mon", "spy", "task",
-                                        "shell", "net", "hook", "sys", "guard", "capture", "helper", "tray", "run", "core"};
-    std::string n;
-    int parts = 2 + static_cast<int>(random() % 3);
-    for (int p = 0; p < parts; ++p) n += words[random() % 20];
-    n += '-' + std::to_string(serial);
-    n += ".exe";
-    for (char& c : n)
-        if (random() % 4 == 0 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    std::string n = bench::executableWords(random) + '-' + std::to_string(serial) + ".exe";
+    bench::upperSome(n, random, 4);
     return n;
 }
 

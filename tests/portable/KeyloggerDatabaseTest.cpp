@@ -10,21 +10,12 @@
 #include "KeyloggerDatabase.h"
 #include "SecretText.h"
 #include "TTableDataSet.h"
+#include "ErrorText.h"
 
 using scan::KeyloggerDatabase;
 using namespace testsupport;
 
 namespace {
-
-template <typename F>
-std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
 
 // A database of `names` under the program's key, with the current directory on it.
 struct Installed {

@@ -11,20 +11,13 @@
 #include "KeyloggerDatabase.h"
 #include "KeyloggerList.h"
 #include "TTableDataSet.h"
+#include "ErrorText.h"
 
 using scan::KeyloggerList;
 
-namespace {
+using testsupport::messageOf;
 
-template <typename F>
-std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+namespace {
 
 std::string lower(std::string s) {
     for (char& c : s)

@@ -13,6 +13,7 @@
 
 #include "EncipherCopy.h"
 #include "KeyloggerDatabase.h"
+#include "ToolRun.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -22,72 +23,9 @@
 
 using testsupport::TempFolder;
 
+using namespace testsupport;
+
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quote(const std::string& s) { return "\"" + s + "\""; }
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string toolPath() {
-    std::string p = OMBRIX_DB_TOOL;
-#ifdef _WIN32
-    if (!p.empty() && p[0] == '/') {
-        p = "Z:" + p;
-        for (char& c : p)
-            if (c == '/') c = '\\';
-    }
-#endif
-    return p;
-}
-
-int exitCodeOf(int status) {
-#ifdef _WIN32
-    return status;
-#else
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
-// Runs `command` through the shell with its output caught in `scratch`.
-ToolRun runShell(const TempFolder& scratch, std::string command) {
-    std::string out = scratch.file("out.txt"), err = scratch.file("err.txt");
-    command += " >" + quote(out) + " 2>" + quote(err);
-#ifdef _WIN32
-    command = "\"" + command + "\"";   // cmd.exe strips one pair of outer quotes
-#endif
-    ToolRun r;
-    r.exitCode = exitCodeOf(std::system(command.c_str()));
-    r.out = slurp(out);
-    r.err = slurp(err);
-    // Error lines reach the console in text mode: CR LF on Windows.
-    r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
-    return r;
-}
-
-ToolRun runTool(const TempFolder& scratch, const std::string& args) {
-    return runShell(scratch, quote(toolPath()) + " " + args);
-}
-
-// The tool run with `folder` as its current directory.
-ToolRun runToolIn(const TempFolder& scratch, const TempFolder& folder, const std::string& args) {
-#ifdef _WIN32
-    const std::string cd = "cd /d ";
-#else
-    const std::string cd = "cd ";
-#endif
-    return runShell(scratch, cd + quote(folder.path().string()) + " && " + quote(toolPath()) + " " + args);
-}
 
 void writeText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary);

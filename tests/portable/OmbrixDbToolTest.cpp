@@ -8,6 +8,7 @@
 
 #include "EncipherCopy.h"
 #include "FixtureManifest.h"
+#include "ToolRun.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -17,53 +18,13 @@
 
 using testsupport::TempFolder;
 
+using namespace testsupport;
+
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string quote(const std::string& s) { return "\"" + s + "\""; }
-
-// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
-std::string toolPath() {
-    std::string p = OMBRIX_DB_TOOL;
-#ifdef _WIN32
-    if (!p.empty() && p[0] == '/') {
-        p = "Z:" + p;
-        for (char& c : p)
-            if (c == '/') c = '\\';
-    }
-#endif
-    return p;
-}
 
 ToolRun runTool(const std::string& args) {
     TempFolder folder;
-    std::string out = folder.file("out.txt"), err = folder.file("err.txt");
-    std::string command = quote(toolPath()) + " " + args + " > " + quote(out) + " 2> " + quote(err);
-#ifdef _WIN32
-    command = "\"" + command + "\"";   // cmd /c strips one pair of outer quotes
-#endif
-    int status = std::system(command.c_str());
-    ToolRun r;
-#ifdef _WIN32
-    r.exitCode = status;
-#else
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
+    return testsupport::runTool(folder, args);
 }
 
 std::string fixtureArg(const std::string& file) { return quote(testsupport::cdxFixture(file)); }

@@ -9,21 +9,12 @@
 #include "DatabaseError.h"
 #include "DbfWriter.h"
 #include "TTableDataSet.h"
+#include "ErrorText.h"
 
 using dbf::TTableDataSet;
 using namespace testsupport;
 
 namespace {
-
-template <typename F>
-std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
 
 // A fixture opened with its own index and `tag` active.
 struct Opened {

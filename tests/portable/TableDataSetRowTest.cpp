@@ -11,22 +11,13 @@
 #include "TTableDataSet.h"
 #include "TableImage.h"
 #include "TdbDate.h"
+#include "ErrorText.h"
 
 using dbf::TFieldType;
 using dbf::TTableDataSet;
 using namespace testsupport;
 
 namespace {
-
-template <typename F>
-std::string messageOf(F f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
 
 struct Opened {
     TempFolder folder;

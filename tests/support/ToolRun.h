@@ -1,0 +1,89 @@
+// Runs the built ombrix-db through the system's shell, its output and errors caught in files
+// (a started program may outlive a pipe under Wine), natively and under Wine alike.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "EncipherCopy.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace testsupport {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string quote(const std::string& s) { return "\"" + s + "\""; }
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+#ifdef OMBRIX_DB_TOOL
+// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
+inline std::string toolPath() {
+    std::string p = OMBRIX_DB_TOOL;
+#ifdef _WIN32
+    if (!p.empty() && p[0] == '/') {
+        p = "Z:" + p;
+        for (char& c : p)
+            if (c == '/') c = '\\';
+    }
+#endif
+    return p;
+}
+#endif
+
+inline int exitCodeOf(int status) {
+#ifdef _WIN32
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+// Runs `command` with its output and errors in files of `scratch`.
+inline ToolRun runShell(const TempFolder& scratch, std::string command) {
+    std::string out = scratch.file("out.txt"), err = scratch.file("err.txt");
+    command += " >" + quote(out) + " 2>" + quote(err);
+#ifdef _WIN32
+    command = "\"" + command + "\"";   // cmd.exe strips one pair of outer quotes
+#endif
+    ToolRun r;
+    r.exitCode = exitCodeOf(std::system(command.c_str()));
+    r.out = slurp(out);
+    r.err = slurp(err);
+    // Error lines reach the console in text mode: CR LF on Windows.
+    r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());
+    return r;
+}
+
+#ifdef OMBRIX_DB_TOOL
+inline ToolRun runTool(const TempFolder& scratch, const std::string& args) {
+    return runShell(scratch, quote(toolPath()) + " " + args);
+}
+
+// The tool started with `folder` as its current directory.
+inline ToolRun runToolIn(const TempFolder& scratch, const TempFolder& folder, const std::string& args) {
+#ifdef _WIN32
+    const std::string cd = "cd /d ";
+#else
+    const std::string cd = "cd ";
+#endif
+    return runShell(scratch, cd + quote(folder.path().string()) + " && " + quote(toolPath()) + " " + args);
+}
+#endif
+
+}  // namespace testsupport
