@@ -3,27 +3,13 @@
 
 #include "CdxKeyCompare.h"
 #include "TableError.h"
+#include "XbaseText.h"
 
 namespace dbf {
 
 namespace {
 
 constexpr int kErrBeyondEof = 1002;
-
-char upperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-
-std::string upperCopy(std::string_view s) {
-    std::string r(s);
-    for (char& c : r) c = upperAscii(c);
-    return r;
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i])) return false;
-    return true;
-}
 
 std::string_view trimmed(std::string_view s) noexcept {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -75,7 +61,7 @@ std::string DBO_dBHandler::indexFullName(const std::string& name) const {
     std::string withExt(n);
     if (extensionOf(withExt).empty()) withExt += ".CDX";
     if (n.find_first_of("\\/:") != std::string_view::npos) return DBO_DiskFile::expandFileName(withExt, ".CDX");
-    return std::string(directoryOf(fileName())) + upperCopy(withExt);
+    return std::string(directoryOf(fileName())) + upperAscii(withExt);
 }
 
 int DBO_dBHandler::OpenIndexFile(const std::string& name) {
@@ -84,7 +70,7 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
     for (const auto& f : files_)
         if (f && equalNoCase(f->fileName(), base)) return kIndexAlreadyOpen;
 
-    std::string ext = upperCopy(extensionOf(base));
+    std::string ext = upperAscii(extensionOf(base));
     if (ext == ".NTX" || ext == ".MDX" || ext == ".NDX")
         raiseCorrupt(2112, 2112, full, "only compound (.CDX) index files can be opened");
     size_t slot = 1;
@@ -109,7 +95,7 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
     // The structural index has the table's base name; the table header says it exists.
     if ((tableFlags() & 0x01) == 0) {
         std::string asTable = full.substr(0, full.size() - extensionOf(full).size());
-        asTable += upperCopy(extensionOf(fileName()));
+        asTable += upperAscii(extensionOf(fileName()));
         if (equalNoCase(asTable, fileName())) {
             setTableFlags(static_cast<uint8_t>(tableFlags() | 0x01));
             if (readWrite()) writeHeader();
@@ -128,7 +114,7 @@ void DBO_dBHandler::CloseIndexFiles() noexcept {
 }
 
 int DBO_dBHandler::SelectTag(const std::string& name) {
-    std::string wanted = upperCopy(trimmed(name));
+    std::string wanted = upperAscii(trimmed(name));
     if (wanted.empty()) {
         if (activeTag_) activeTag_->dropPath();
         activeTag_ = nullptr;

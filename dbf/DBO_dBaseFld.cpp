@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "TableError.h"
+#include "XbaseText.h"
 
 namespace dbf {
 
@@ -13,17 +14,6 @@ namespace {
 
 constexpr int kErrFieldName = 1003;
 constexpr int kErrFieldType = 1004;
-
-bool equalNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::string_view trimBlanks(std::string_view s) noexcept {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);

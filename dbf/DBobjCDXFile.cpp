@@ -20,6 +20,7 @@
 
 #include "Cipher.h"
 #include "TableError.h"
+#include "XbaseText.h"
 
 namespace dbf {
 
@@ -35,17 +36,6 @@ void putU16le(uint8_t* p, uint32_t v) {
 }
 void putU32le(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-bool equalNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
 }
 
 }  // namespace

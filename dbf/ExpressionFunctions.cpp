@@ -344,16 +344,6 @@ constexpr FunctionDef kFunctions[] = {
 
 constexpr size_t kMinAbbreviation = 4;
 
-bool equalNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (x != b[i]) return false;
-    }
-    return true;
-}
-
 // The first types of `args` beyond the condition that must agree: all of them for
 // BETWEEN, MAX and MIN, the two branches for IIF.
 size_t firstSharedArgument(const FunctionDef& f) noexcept { return f.result == 'I' ? 1 : 0; }

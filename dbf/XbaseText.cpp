@@ -69,6 +69,17 @@ double parseNumber(std::string_view text, int* decimals) noexcept {
     return negative ? -value : value;
 }
 
+bool equalNoCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
 std::string upperAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = toUpper(c);

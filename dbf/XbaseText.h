@@ -21,6 +21,8 @@ std::string formatNumber(double value, int width, int decimals);
 double parseNumber(std::string_view text, int* decimals = nullptr) noexcept;
 
 std::string upperAscii(std::string_view text);
+// Engine names (fields, tags, index files, aliases) compare without regard to ASCII case.
+bool equalNoCase(std::string_view a, std::string_view b) noexcept;
 std::string lowerAscii(std::string_view text);
 std::string_view trimRight(std::string_view text) noexcept;  // blanks only, as RTRIM()
 std::string_view trimLeft(std::string_view text) noexcept;
