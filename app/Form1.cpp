@@ -357,6 +357,7 @@ void TForm1::paint() {
     DeleteObject(face);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(230, 236, 245));
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
     RECT title{0, 60, client.right, 100};
     DrawTextA(dc, "Ombrix", -1, &title, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
     for (const ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3}) {
@@ -364,6 +365,7 @@ void TForm1::paint() {
         FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         DrawTextA(dc, b->hint().c_str(), -1, &r, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
     }
+    SelectObject(dc, oldFont);
     EndPaint(hwnd(), &ps);
 }
 
