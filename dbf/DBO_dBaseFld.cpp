@@ -15,20 +15,9 @@ namespace {
 constexpr int kErrFieldName = 1003;
 constexpr int kErrFieldType = 1004;
 
-std::string_view trimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 std::string_view upToNul(std::string_view s) noexcept {
     size_t n = s.find('\0');
     return n == std::string_view::npos ? s : s.substr(0, n);
-}
-
-std::string_view rtrimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
 }
 
 uint32_t u32le(const char* p) noexcept {
@@ -119,7 +108,7 @@ void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::str
         return;
     }
     case 'L': {
-        std::string_view t = rtrimBlanks(upToNul(raw));
+        std::string_view t = trimRight(upToNul(raw));
         out = !t.empty() && std::string_view("TtYyJj").find(t) != std::string_view::npos ? "T" : "F";
         return;
     }
@@ -161,7 +150,7 @@ void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::str
         break;
     }
     // "C", "D" and every other type: the characters as stored.
-    out.assign(rtrimBlanks(upToNul(raw)));
+    out.assign(trimRight(upToNul(raw)));
 }
 
 double DBO_dBaseFld::fieldValue(const TdbField& f) const {

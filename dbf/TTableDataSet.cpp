@@ -25,12 +25,6 @@ bool hasExtension(std::string_view name) noexcept {
 
 bool hasDirectory(std::string_view name) noexcept { return name.find_first_of("\\/:") != std::string_view::npos; }
 
-std::string_view trimmed(std::string_view s) noexcept {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return s;
-}
-
 }  // namespace
 
 TTableDataSet::TTableDataSet() = default;
@@ -105,7 +99,7 @@ void TTableDataSet::Open() {
 }
 
 void TTableDataSet::internalOpen() {
-    std::string name(trimmed(tableName_));
+    std::string name(trimBlanks(tableName_));
     if (name.empty()) throw EDatabaseError(msg::kTableNameMissing);
     if (!hasExtension(name)) name += ".DBF";
     const std::string path = tableDirectory() + name;
@@ -135,7 +129,7 @@ void TTableDataSet::openIndexFiles() {
     handler_->CloseIndexFiles();
     const std::string directory = tableDirectory();
     for (const std::string& listed : IndexFiles) {
-        std::string name(trimmed(listed));
+        std::string name(trimBlanks(listed));
         if (name.empty()) continue;
         if (!hasExtension(name)) name += ".NDX";
         const std::string path = hasDirectory(name) ? name : directory + name;
@@ -397,7 +391,7 @@ int TTableDataSet::CompareBookmarks(std::string_view a, std::string_view b) noex
 }
 
 const TField* TTableDataSet::FindField(std::string_view name) const noexcept {
-    std::string_view wanted = trimmed(name);
+    std::string_view wanted = trimBlanks(name);
     for (const TField& f : fields_)
         if (equalNoCase(f.FieldName(), wanted)) return &f;
     return nullptr;

@@ -104,6 +104,8 @@ std::string_view trimLeft(std::string_view text) noexcept {
     return text.substr(start);
 }
 
+std::string_view trimBlanks(std::string_view text) noexcept { return trimLeft(trimRight(text)); }
+
 std::string properCase(std::string_view text) {
     std::string out(text);
     bool wordStart = true;

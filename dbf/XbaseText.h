@@ -26,6 +26,7 @@ bool equalNoCase(std::string_view a, std::string_view b) noexcept;
 std::string lowerAscii(std::string_view text);
 std::string_view trimRight(std::string_view text) noexcept;  // blanks only, as RTRIM()
 std::string_view trimLeft(std::string_view text) noexcept;
+std::string_view trimBlanks(std::string_view text) noexcept;  // both ends, as ALLTRIM()
 
 // PROPER(): the first letter of every word upper case, the other letters lower case.
 std::string properCase(std::string_view text);

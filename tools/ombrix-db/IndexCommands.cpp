@@ -69,6 +69,14 @@ struct OpenTable {
     dbf::DBO_dBHandler table;
 };
 
+// Output goes out in large pieces: one stream write per line costs more than the search.
+void flushWhenFull(std::ostream& out, std::string& buffer) {
+    if (buffer.size() > 60000) {
+        out << buffer;
+        buffer.clear();
+    }
+}
+
 }  // namespace
 
 void printIndexInfo(const CommandLine& cl, const std::string& indexFile, std::ostream& out) {
@@ -99,10 +107,7 @@ int cmdWalk(const CommandLine& cl, std::ostream& out) {
         buffer += '\t';
         buffer += tag.keyText(tag.currentKey());
         buffer += '\n';
-        if (buffer.size() > 60000) {
-            out << buffer;
-            buffer.clear();
-        }
+        flushWhenFull(out, buffer);
     }
     out << buffer;
     return 0;
@@ -149,10 +154,7 @@ int cmdSeek(const CommandLine& cl, std::ostream& out) {
             appendNumber(buffer, t.recNo());
         }
         buffer += '\n';
-        if (buffer.size() > 60000) {
-            out << buffer;
-            buffer.clear();
-        }
+        flushWhenFull(out, buffer);
     }
     out << buffer;
     return 0;
