@@ -1,21 +1,18 @@
 // The main window's lifecycle: creation, showing, hiding to the tray, closing.
-#include "Form1.h"
+#include "app/Form1.h"
 
 #include <utility>
 
-#include "Application.h"
-#include "IniFile.h"
-#include "ListFile.h"
-#include "SettingsFile.h"
-#include "SettingsRules.h"
-#include "SetupForm.h"
-#include "TextCompare.h"
-#include "resource.h"
+#include "app/resource.h"
+#include "settings/IniFile.h"
+#include "settings/ListFile.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsRules.h"
+#include "settings/SetupForm.h"
+#include "settings/TextCompare.h"
+#include "win32/Application.h"
 
 namespace app {
-
-// True from a start of the keyboard hook until it is stopped again.
-bool hooked = false;
 
 namespace {
 
@@ -130,11 +127,7 @@ void TForm1::FormCreate() {
 void TForm1::FormShow() {
     if (!settingsLoaded) {
         openKeyloggerTable();
-        settings::Switches s = settings::loadSwitches(settings::IniFile(iniFileName));
-        enabledEnc = s.enabledEnc;
-        stopKeylog = s.stopKeylog;
-        enabledBlack = s.enabledBlack;
-        enabledWhite = s.enabledWhite;
+        switches = settings::loadSwitches(settings::IniFile(iniFileName));
     }
     settingsLoaded = true;
     ApplySettings(false);
@@ -171,13 +164,13 @@ void TForm1::Timer2Timer() {
     try {
         btnStartClick();
     } catch (const std::exception& e) {
-        Timer2.setEnabled(stopKeylog);
+        Timer2.setEnabled(switches.stopKeylog);
         reportScanError(e);
         return;
     }
     scanErrorShown_.clear();
     // A settings change made while the scan's message was open stands.
-    Timer2.setEnabled(stopKeylog);
+    Timer2.setEnabled(switches.stopKeylog);
 }
 
 // Scans go on while the box is open, in its message loop; a cause that persists (a log file
@@ -206,31 +199,27 @@ void TForm1::WMActivateInstance() {
 }
 
 void TForm1::ApplySettings(bool mayStopHook) {
-    if (!hooked && enabledEnc) startHooking();
-    if (mayStopHook && hooked && !enabledEnc) endHooking();
-    Timer2.setEnabled(stopKeylog);
+    if (!hooked && switches.enabledEnc) startHooking();
+    if (mayStopHook && hooked && !switches.enabledEnc) endHooking();
+    Timer2.setEnabled(switches.stopKeylog);
     setEncryptionDisplay();
 }
 
 void TForm1::setEncryptionDisplay() {
     ModifyMenuA(PopupMenu1.get(), OpenKeyloggerEncryption1, MF_BYCOMMAND | MF_STRING, OpenKeyloggerEncryption1,
-                enabledEnc ? kCaptionClose : kCaptionOpen);
-    TrayIcon1->setIconIndex(enabledEnc ? 0 : 1);
-    TrayIcon1->setHint(enabledEnc ? kHintRunning : kHintClosing);
+                switches.enabledEnc ? kCaptionClose : kCaptionOpen);
+    TrayIcon1->setIconIndex(switches.enabledEnc ? 0 : 1);
+    TrayIcon1->setHint(switches.enabledEnc ? kHintRunning : kHintClosing);
 }
 
 // --- Commands -------------------------------------------------------------------------
 
 void TForm1::SkinButton1Click() {
     if (!setupform_) return;
-    setupform_->setChecks(settings::Switches{enabledEnc, stopKeylog, enabledWhite, enabledBlack});
+    setupform_->setChecks(switches);
     if (setupform_->showModal() == IDOK) {
-        settings::Switches s = setupform_->checks();
-        enabledEnc = s.enabledEnc;
-        stopKeylog = s.stopKeylog;
-        enabledWhite = s.enabledWhite;
-        enabledBlack = s.enabledBlack;
-        settings::saveSwitches(settings::IniFile(iniFileName), s);
+        switches = setupform_->checks();
+        settings::saveSwitches(settings::IniFile(iniFileName), switches);
     }
     ApplySettings();
 }
@@ -297,7 +286,7 @@ void TForm1::closeKeyloggerTable() {
 
 void TForm1::btnStartClick() {
     if (!WhiteList || !BlackList) return;  // the window is closing
-    scan::ScanRules rules(*WhiteList, enabledWhite, *BlackList, enabledBlack,
+    scan::ScanRules rules(*WhiteList, switches.enabledWhite, *BlackList, switches.enabledBlack,
                           [this](const std::string& name) { return keyloggerDatabase.isKeylogger(name); });
     scan::KeyloggerScanner::Report report = scanner_->scan(rules);
     if (report.snapshotFailed) win::Application::showMessage(scan::snapshotFailureText(report.error), hwnd());

@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "IconList.h"
-#include "KeyloggerDatabase.h"
-#include "KeyloggerScanner.h"
-#include "ProcessList.h"
-#include "SkinButton.h"
-#include "TTableDataSet.h"
-#include "Timer.h"
-#include "TmLog.h"
-#include "TrayIcon.h"
-#include "Window.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/KeyloggerScanner.h"
+#include "scan/TmLog.h"
+#include "settings/ProcessList.h"
+#include "settings/Switches.h"
+#include "ui/IconList.h"
+#include "ui/SkinButton.h"
+#include "ui/TrayIcon.h"
+#include "win32/Timer.h"
+#include "win32/Window.h"
 
 namespace settings {
 class Tsetupform;
@@ -70,10 +71,9 @@ public:
     bool exitRequested = false;
     bool shutdownPending = false;
     std::string iniFileName;
-    bool enabledEnc = false;
-    bool stopKeylog = false;
-    bool enabledWhite = false;
-    bool enabledBlack = false;
+    settings::Switches switches;
+    // True from a start of the keyboard hook until it is stopped again.
+    bool hooked = false;
     // The lists the scan consults: `contains` sorts a list in place and searches it.
     std::unique_ptr<settings::ProcessList> BlackList;
     std::unique_ptr<settings::ProcessList> WhiteList;

@@ -1,11 +1,11 @@
 // Program entry: one copy per logon. A second copy brings the running one forward and ends.
 #include <windows.h>
 
-#include "Application.h"
-#include "Form1.h"
-#include "SetupForm.h"
-#include "SetupFormB.h"
-#include "SetupFormW.h"
+#include "app/Form1.h"
+#include "settings/SetupForm.h"
+#include "settings/SetupFormB.h"
+#include "settings/SetupFormW.h"
+#include "win32/Application.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "CdxWriter.h"
-#include "DbfWriter.h"
+#include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfWriter.h"
 
 namespace bench {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "BenchTable.h"
-#include "DBO_dBHandler.h"
+#include "bench/BenchTable.h"
+#include "dbf/table/DBO_dBHandler.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "BenchTable.h"
-#include "DBO_dBHandler.h"
-#include "TTableDataSet.h"
+#include "bench/BenchTable.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "dbf/table/DBO_dBHandler.h"
 
 namespace {
 

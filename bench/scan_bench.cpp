@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "KeyloggerDatabase.h"
-#include "ProcessList.h"
-#include "BenchTable.h"
-#include "ScanRules.h"
-#include "TTableDataSet.h"
+#include "bench/BenchTable.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/ScanRules.h"
+#include "settings/ProcessList.h"
 
 namespace {
 

@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "KeyloggerDatabase.h"
-#include "KeyloggerScanner.h"
-#include "ProcessFigures.h"
-#include "ProcessList.h"
-#include "ProcessSnapshot.h"
-#include "ScanRules.h"
-#include "TTableDataSet.h"
-#include "TextCompare.h"
-#include "TmLog.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/KeyloggerScanner.h"
+#include "scan/ProcessSnapshot.h"
+#include "scan/ScanRules.h"
+#include "scan/TmLog.h"
+#include "settings/ProcessList.h"
+#include "settings/TextCompare.h"
+#include "tests/support/ProcessFigures.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Blowfish key schedule and block operations.
-#include "Blowfish.h"
+#include "scan/Blowfish.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // Blowfish's initial subkeys: the hexadecimal digits of the fractional part of pi, in order
 // (P-array first, then the four S-boxes). tools/pi-hex.py computes them again.
-#include "Blowfish.h"
+#include "scan/Blowfish.h"
 
 namespace scan {
 

@@ -1,10 +1,10 @@
 // The keylogger signature table: its design-time settings, the open sequence of the first
 // showing, and the lookup of one process name.
-#include "KeyloggerDatabase.h"
+#include "scan/KeyloggerDatabase.h"
 
-#include "SecretText.h"
-#include "TableError.h"
-#include "TTableDataSet.h"
+#include "dbf/core/TableError.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/SecretText.h"
 
 namespace scan {
 

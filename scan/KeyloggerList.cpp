@@ -1,5 +1,5 @@
 // Reading and checking the keylogger list source.
-#include "KeyloggerList.h"
+#include "scan/KeyloggerList.h"
 
 #include <fstream>
 #include <iterator>

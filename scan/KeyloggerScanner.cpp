@@ -1,9 +1,9 @@
 // The walk over the running processes and the stop of one name.
-#include "KeyloggerScanner.h"
+#include "scan/KeyloggerScanner.h"
 
-#include "ProcessControl.h"
-#include "ProcessSnapshot.h"
-#include "Win32Error.h"
+#include "scan/ProcessControl.h"
+#include "scan/ProcessSnapshot.h"
+#include "win32/Win32Error.h"
 
 namespace scan {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "ScanRules.h"
-#include "TmLog.h"
+#include "scan/ScanRules.h"
+#include "scan/TmLog.h"
 
 namespace scan {
 

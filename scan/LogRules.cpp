@@ -1,5 +1,5 @@
 // Operation log lines and filter.
-#include "LogRules.h"
+#include "scan/LogRules.h"
 
 namespace scan {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "TmTraceLevel.h"
+#include "scan/TmTraceLevel.h"
 
 namespace scan {
 

@@ -1,8 +1,8 @@
 // Process termination and token privileges.
-#include "ProcessControl.h"
+#include "scan/ProcessControl.h"
 
-#include "ProcessName.h"
-#include "ProcessSnapshot.h"
+#include "scan/ProcessName.h"
+#include "scan/ProcessSnapshot.h"
 
 namespace scan {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ScanRules.h"
+#include "scan/ScanRules.h"
 
 namespace scan {
 

@@ -1,5 +1,5 @@
 // Process-name comparisons of the scan.
-#include "ProcessName.h"
+#include "scan/ProcessName.h"
 
 #include <array>
 

@@ -1,5 +1,5 @@
 // The snapshot functions, bound once by name.
-#include "ProcessSnapshot.h"
+#include "scan/ProcessSnapshot.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 
 #include <string_view>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandle.h"
 
 namespace scan {
 

@@ -1,9 +1,9 @@
 // The decision about one process name, and the log lines of a stop.
-#include "ScanRules.h"
+#include "scan/ScanRules.h"
 
 #include <utility>
 
-#include "ProcessName.h"
+#include "scan/ProcessName.h"
 
 namespace scan {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "ProcessList.h"
+#include "settings/ProcessList.h"
 
 namespace scan {
 

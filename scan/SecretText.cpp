@@ -1,9 +1,9 @@
 // Deciphering the program's fixed secrets.
-#include "SecretText.h"
+#include "scan/SecretText.h"
 
 #include <stdexcept>
 
-#include "Blowfish.h"
+#include "scan/Blowfish.h"
 
 namespace scan {
 namespace {

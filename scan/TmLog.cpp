@@ -1,11 +1,11 @@
 // The operation log's file and registry work.
-#include "TmLog.h"
+#include "scan/TmLog.h"
 
 #include <windows.h>
 
-#include "LogRules.h"
-#include "UniqueHandle.h"
-#include "Win32Error.h"
+#include "scan/LogRules.h"
+#include "win32/UniqueHandle.h"
+#include "win32/Win32Error.h"
 
 namespace scan {
 

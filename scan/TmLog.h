@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "TmTraceLevel.h"
+#include "scan/TmTraceLevel.h"
 
 namespace scan {
 

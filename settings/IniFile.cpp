@@ -1,11 +1,11 @@
 // Private-profile reads and writes.
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 #include <windows.h>
 
 #include <stdexcept>
 
-#include "SettingsRules.h"
+#include "settings/SettingsRules.h"
 
 namespace settings {
 

@@ -1,8 +1,8 @@
 // The list editors' window and their edit command.
-#include "ListEditor.h"
+#include "settings/ListEditor.h"
 
-#include "Application.h"
-#include "ListText.h"
+#include "settings/ListText.h"
+#include "win32/Application.h"
 
 namespace settings {
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "Dialog.h"
-#include "ListFile.h"
-#include "ProcessList.h"
+#include "settings/ListFile.h"
+#include "settings/ProcessList.h"
+#include "win32/Dialog.h"
 
 namespace settings {
 

@@ -1,14 +1,14 @@
 // Process-list files through the system's file calls.
-#include "ListFile.h"
+#include "settings/ListFile.h"
 
 #include <windows.h>
 
 #include <stdexcept>
 
-#include "Application.h"
-#include "ListText.h"
-#include "UniqueHandle.h"
-#include "Win32Error.h"
+#include "settings/ListText.h"
+#include "win32/Application.h"
+#include "win32/UniqueHandle.h"
+#include "win32/Win32Error.h"
 
 namespace settings {
 

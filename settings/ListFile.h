@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "ProcessList.h"
+#include "settings/ProcessList.h"
 
 namespace settings {
 

@@ -1,5 +1,5 @@
 // Process-list file text.
-#include "ListText.h"
+#include "settings/ListText.h"
 
 namespace settings {
 namespace {

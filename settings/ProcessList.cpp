@@ -1,5 +1,5 @@
 // Sorting and searching a process list.
-#include "ProcessList.h"
+#include "settings/ProcessList.h"
 
 #include <algorithm>
 

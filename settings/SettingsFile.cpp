@@ -1,5 +1,5 @@
 // Loading and saving the switches.
-#include "SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace settings {
 namespace {

@@ -2,16 +2,10 @@
 // written as "1" or "0", on by default.
 #pragma once
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
+#include "settings/Switches.h"
 
 namespace settings {
-
-struct Switches {
-    bool enabledEnc = false;
-    bool stopKeylog = false;
-    bool enabledWhite = false;
-    bool enabledBlack = false;
-};
 
 // Reads "enabledenc", "stopkeylog", "enabledblack", "enabledwhite", in that order. Never
 // fails: a missing or unreadable file gives every switch on.

@@ -1,5 +1,5 @@
 // Settings file name and value rules.
-#include "SettingsRules.h"
+#include "settings/SettingsRules.h"
 
 #include <cstdint>
 
@@ -54,23 +54,23 @@ bool parseIniBool(std::string_view text, bool defaultValue) {
 
 namespace settings {
 
-std::string leaveCheckBox(CheckBoxLeft box, DialogChecks& checks) {
+std::string leaveCheckBox(CheckBoxLeft box, Switches& checks) {
     switch (box) {
     case CheckBoxLeft::Stop:
-        if (!checks.stop && (checks.white || checks.black)) {
-            checks.white = false;
-            checks.black = false;
+        if (!checks.stopKeylog && (checks.enabledWhite || checks.enabledBlack)) {
+            checks.enabledWhite = false;
+            checks.enabledBlack = false;
         }
         return {};
     case CheckBoxLeft::White:
-        if (checks.white && !checks.stop) {
-            checks.white = false;
+        if (checks.enabledWhite && !checks.stopKeylog) {
+            checks.enabledWhite = false;
             return "Enable white process list must enabled stop key logger first";
         }
         return {};
     case CheckBoxLeft::Black:
-        if (checks.black && !checks.stop) {
-            checks.black = false;
+        if (checks.enabledBlack && !checks.stopKeylog) {
+            checks.enabledBlack = false;
             return "Enable black list must enabled stop key logger first";
         }
         return {};

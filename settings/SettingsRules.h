@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/Switches.h"
+
 namespace settings {
 
 // The settings file beside the executable: its folder (with the trailing backslash) as it
@@ -25,18 +27,10 @@ bool parseIniBool(std::string_view text, bool defaultValue);
 
 namespace settings {
 
-// The four check boxes of the settings dialog.
-struct DialogChecks {
-    bool enc = true;    // "Real-time Keyboard Encryption Protection"
-    bool stop = true;   // "Stop Keylogger"
-    bool white = true;  // "Enabled White Process List (Don't stop)"
-    bool black = true;  // "Enabled Black Process List (Custem Stop)"
-};
-
 enum class CheckBoxLeft { Stop, White, Black };
 
 // What leaving a check box does: the lists make sense only while keyloggers are stopped.
-// Adjusts `checks` and returns the message to show first, or an empty text for none.
-std::string leaveCheckBox(CheckBoxLeft box, DialogChecks& checks);
+// Adjusts the dialog's `checks` and returns the message to show first, or an empty text for none.
+std::string leaveCheckBox(CheckBoxLeft box, Switches& checks);
 
 }  // namespace settings

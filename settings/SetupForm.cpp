@@ -1,7 +1,7 @@
 // The settings dialog and its focus rules.
-#include "SetupForm.h"
+#include "settings/SetupForm.h"
 
-#include "Application.h"
+#include "win32/Application.h"
 
 namespace settings {
 
@@ -71,12 +71,11 @@ void Tsetupform::focusMovedTo(int id) {
 }
 
 void Tsetupform::leave(CheckBoxLeft box) {
-    Switches s = checks();
-    DialogChecks c{s.enabledEnc, s.stopKeylog, s.enabledWhite, s.enabledBlack};
+    Switches c = checks();
     std::string message = leaveCheckBox(box, c);
     if (!message.empty()) win::Application::showMessage(message, hwnd());
-    setChecked(CheckBox3, c.white);
-    setChecked(CheckBox4, c.black);
+    setChecked(CheckBox3, c.enabledWhite);
+    setChecked(CheckBox4, c.enabledBlack);
 }
 
 }  // namespace settings

@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "Dialog.h"
-#include "SettingsFile.h"
-#include "SettingsRules.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsRules.h"
+#include "win32/Dialog.h"
 
 namespace settings {
 

@@ -1,5 +1,5 @@
 // The black-list editor.
-#include "SetupFormB.h"
+#include "settings/SetupFormB.h"
 
 namespace settings {
 

@@ -1,7 +1,7 @@
 // The black-list editor "Ombrix  Blacklist": the names the scan always stops, from "bl.txt".
 #pragma once
 
-#include "ListEditor.h"
+#include "settings/ListEditor.h"
 
 namespace settings {
 

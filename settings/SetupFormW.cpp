@@ -1,5 +1,5 @@
 // The white-list editor.
-#include "SetupFormW.h"
+#include "settings/SetupFormW.h"
 
 namespace settings {
 

@@ -1,7 +1,7 @@
 // The white-list editor "Ombrix White List": the names the scan never stops, from "wl.txt".
 #pragma once
 
-#include "ListEditor.h"
+#include "settings/ListEditor.h"
 
 namespace settings {
 

@@ -1,5 +1,5 @@
 // Locale-aware case-insensitive comparison through the system.
-#include "TextCompare.h"
+#include "settings/TextCompare.h"
 
 #include <windows.h>
 

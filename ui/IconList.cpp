@@ -1,7 +1,7 @@
 // Icons loaded from the executable's resources.
-#include "IconList.h"
+#include "ui/IconList.h"
 
-#include "Win32Error.h"
+#include "win32/Win32Error.h"
 
 namespace ui {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandle.h"
 
 namespace ui {
 

@@ -1,6 +1,6 @@
 // JPEG decoding through libjpeg. Its errors come back by longjmp, so the decoding function
 // holds no object with a destructor across the jump.
-#include "JpegImage.h"
+#include "ui/JpegImage.h"
 
 #include <csetjmp>
 #include <cstdio>

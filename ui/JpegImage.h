@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandle.h"
 
 namespace ui {
 

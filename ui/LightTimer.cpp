@@ -1,9 +1,9 @@
 // Light timers and their shared hidden window.
-#include "LightTimer.h"
+#include "ui/LightTimer.h"
 
 #include <set>
 
-#include "Window.h"
+#include "win32/Window.h"
 
 namespace ui {
 namespace {

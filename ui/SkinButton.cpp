@@ -1,5 +1,5 @@
 // Windowless buttons and the routing of the host window's mouse messages to them.
-#include "SkinButton.h"
+#include "ui/SkinButton.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

@@ -1,5 +1,5 @@
 // The notification-area icon and its shared hidden window.
-#include "TrayIcon.h"
+#include "ui/TrayIcon.h"
 
 #include <shellapi.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <set>
 
-#include "Application.h"
-#include "Window.h"
+#include "win32/Application.h"
+#include "win32/Window.h"
 
 namespace ui {
 namespace {

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "IconList.h"
-#include "LightTimer.h"
-#include "UniqueHandle.h"
+#include "ui/IconList.h"
+#include "ui/LightTimer.h"
+#include "win32/UniqueHandle.h"
 
 namespace ui {
 

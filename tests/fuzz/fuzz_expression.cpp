@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "KeyExpression.h"
+#include "dbf/index/KeyExpression.h"
 
 namespace {
 

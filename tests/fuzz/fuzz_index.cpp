@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
-#include "DBO_dBHandler.h"
-#include "TableError.h"
+#include "dbf/core/TableError.h"
+#include "dbf/table/DBO_dBHandler.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "DBO_dBaseFld.h"
-#include "TableError.h"
+#include "dbf/core/TableError.h"
+#include "dbf/table/DBO_dBaseFld.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "Blowfish.h"
-#include "SecretText.h"
+#include "scan/Blowfish.h"
+#include "scan/SecretText.h"
 
 namespace {
 

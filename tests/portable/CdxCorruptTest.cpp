@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "DBO_dBHandler.h"
-#include "IndexImage.h"
+#include "dbf/table/DBO_dBHandler.h"
+#include "tests/support/IndexImage.h"
 
 using dbf::DBO_dBaseDBF;
 using dbf::DBO_dBHandler;

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "FixtureManifest.h"
-#include "DBO_dBHandler.h"
-#include "EncipherCopy.h"
+#include "dbf/table/DBO_dBHandler.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 using dbf::DBO_dBaseDBF;
 using dbf::DBO_dBHandler;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "CdxKeyCompare.h"
-#include "DBobjIndexKey.h"
-#include "IndexImage.h"
-#include "IndexKeyForm.h"
+#include "dbf/index/CdxKeyCompare.h"
+#include "dbf/index/DBobjIndexKey.h"
+#include "dbf/index/IndexKeyForm.h"
+#include "tests/support/IndexImage.h"
 
 using dbf::CdxKeyFormat;
 using dbf::DBobjIndexKey;

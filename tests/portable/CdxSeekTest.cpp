@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
-#include "FixtureManifest.h"
-#include "DBO_dBHandler.h"
-#include "EncipherCopy.h"
-#include "CdxKeyCompare.h"
-#include "IndexKeyForm.h"
+#include "dbf/index/CdxKeyCompare.h"
+#include "dbf/index/IndexKeyForm.h"
+#include "dbf/table/DBO_dBHandler.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 using dbf::DBO_dBaseDBF;
 using dbf::DBO_dBHandler;

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "CdxPageCache.h"
-#include "CdxWriter.h"
-#include "DBO_dBHandler.h"
-#include "DbfWriter.h"
-#include "IndexImage.h"
-#include "IndexKeyForm.h"
+#include "dbf/index/CdxPageCache.h"
+#include "dbf/index/CdxWriter.h"
+#include "dbf/index/IndexKeyForm.h"
+#include "dbf/table/DBO_dBHandler.h"
+#include "dbf/table/DbfWriter.h"
+#include "tests/support/IndexImage.h"
 
 using dbf::DBO_dBaseDBF;
 using dbf::DBO_dBHandler;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Cipher.h"
+#include "dbf/core/Cipher.h"
 
 using dbf::Cipher;
 using dbf::CipherDirection;

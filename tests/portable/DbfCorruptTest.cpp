@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "DBO_dBaseFld.h"
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
-#include "TableImage.h"
+#include "dbf/table/DBO_dBaseFld.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
+#include "tests/support/TableImage.h"
 
 using dbf::DBO_DiskFile;
 using dbf::DBO_dBaseFld;

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "DBO_dBaseFld.h"
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
+#include "dbf/table/DBO_dBaseFld.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 using dbf::DBO_DiskFile;
 using dbf::DBO_dBaseFld;

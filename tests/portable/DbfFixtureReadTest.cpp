@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "DBO_dBaseFld.h"
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
+#include "dbf/table/DBO_dBaseFld.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 using dbf::DBO_dBaseDBF;
 using dbf::DBO_dBaseFld;

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <string>
 
-#include "DBO_DiskFile.h"
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
-#include "ByteView.h"
-#include "TableError.h"
+#include "dbf/core/ByteView.h"
+#include "dbf/core/DBO_DiskFile.h"
+#include "dbf/core/TableError.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 using dbf::DBO_DiskFile;
 using dbf::ETableError;

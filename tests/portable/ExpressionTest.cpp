@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "KeyExpression.h"
-#include "TdbDate.h"
+#include "dbf/core/TdbDate.h"
+#include "dbf/index/KeyExpression.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "KeyExpression.h"
-#include "TdbDate.h"
-#include "XbaseText.h"
+#include "dbf/core/TdbDate.h"
+#include "dbf/core/XbaseText.h"
+#include "dbf/index/KeyExpression.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
-#include "DataSetFiles.h"
-#include "DatabaseError.h"
-#include "KeyloggerDatabase.h"
-#include "SecretText.h"
-#include "TTableDataSet.h"
-#include "ErrorText.h"
+#include "dbf/dataset/DatabaseError.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/SecretText.h"
+#include "tests/support/DataSetFiles.h"
+#include "tests/support/ErrorText.h"
 
 using scan::KeyloggerDatabase;
 using namespace testsupport;

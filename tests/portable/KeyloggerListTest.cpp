@@ -7,11 +7,11 @@
 #include <set>
 #include <string>
 
-#include "DataSetFiles.h"
-#include "KeyloggerDatabase.h"
-#include "KeyloggerList.h"
-#include "TTableDataSet.h"
-#include "ErrorText.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/KeyloggerList.h"
+#include "tests/support/DataSetFiles.h"
+#include "tests/support/ErrorText.h"
 
 using scan::KeyloggerList;
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "ProcessList.h"
+#include "settings/ProcessList.h"
 
 using settings::ProcessList;
 using Lines = std::vector<std::string>;

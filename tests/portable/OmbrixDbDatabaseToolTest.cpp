@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "EncipherCopy.h"
-#include "KeyloggerDatabase.h"
-#include "ToolRun.h"
+#include "scan/KeyloggerDatabase.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/ToolRun.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "EncipherCopy.h"
-#include "ToolRun.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/ToolRun.h"
 
 #ifdef OMBRIX_DB_TOOL
 

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
-#include "ToolRun.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
+#include "tests/support/ToolRun.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

@@ -1,7 +1,7 @@
 // The operation log's filter, line format and registry key path.
 #include <gtest/gtest.h>
 
-#include "LogRules.h"
+#include "scan/LogRules.h"
 
 using namespace scan;
 

@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ProcessList.h"
-#include "ProcessName.h"
-#include "ScanRules.h"
+#include "scan/ProcessName.h"
+#include "scan/ScanRules.h"
+#include "settings/ProcessList.h"
 
 using scan::ScanRules;
 using settings::ProcessList;

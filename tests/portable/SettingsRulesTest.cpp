@@ -1,7 +1,7 @@
 // The settings file name rule and how stored values read.
 #include <gtest/gtest.h>
 
-#include "SettingsRules.h"
+#include "settings/SettingsRules.h"
 
 using namespace settings;
 
@@ -52,27 +52,27 @@ TEST(SettingsValueTest, AnyNonZeroNumberIsOnAndAnythingElseTheDefault) {
 }
 
 TEST(SettingsDialogRuleTest, LeavingStopKeyloggerUncheckedClearsBothListsSilently) {
-    DialogChecks c{true, false, true, true};
+    Switches c{true, false, true, true};
     EXPECT_EQ(leaveCheckBox(CheckBoxLeft::Stop, c), "");
-    EXPECT_FALSE(c.white);
-    EXPECT_FALSE(c.black);
-    EXPECT_TRUE(c.enc);
+    EXPECT_FALSE(c.enabledWhite);
+    EXPECT_FALSE(c.enabledBlack);
+    EXPECT_TRUE(c.enabledEnc);
 }
 
 TEST(SettingsDialogRuleTest, ListsNeedStopKeylogger) {
-    DialogChecks c{true, false, true, true};
+    Switches c{true, false, true, true};
     EXPECT_EQ(leaveCheckBox(CheckBoxLeft::White, c), "Enable white process list must enabled stop key logger first");
-    EXPECT_FALSE(c.white);
-    EXPECT_TRUE(c.black);
+    EXPECT_FALSE(c.enabledWhite);
+    EXPECT_TRUE(c.enabledBlack);
     EXPECT_EQ(leaveCheckBox(CheckBoxLeft::Black, c), "Enable black list must enabled stop key logger first");
-    EXPECT_FALSE(c.black);
+    EXPECT_FALSE(c.enabledBlack);
 }
 
 TEST(SettingsDialogRuleTest, ChangesNothingWhileStopKeyloggerIsOn) {
-    DialogChecks c{false, true, true, false};
+    Switches c{false, true, true, false};
     for (CheckBoxLeft box : {CheckBoxLeft::Stop, CheckBoxLeft::White, CheckBoxLeft::Black})
         EXPECT_EQ(leaveCheckBox(box, c), "");
-    EXPECT_TRUE(c.white);
-    EXPECT_FALSE(c.black);
-    EXPECT_FALSE(c.enc);
+    EXPECT_TRUE(c.enabledWhite);
+    EXPECT_FALSE(c.enabledBlack);
+    EXPECT_FALSE(c.enabledEnc);
 }

@@ -1,7 +1,7 @@
 // How a process-list file reads into lines, and the text the editor shows and saves.
 #include <gtest/gtest.h>
 
-#include "ListText.h"
+#include "settings/ListText.h"
 
 using settings::splitListLines;
 using settings::withCrLfBreaks;

@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "CdxWriter.h"
-#include "DataSetFiles.h"
-#include "DatabaseError.h"
-#include "DbfWriter.h"
-#include "TTableDataSet.h"
-#include "ErrorText.h"
+#include "dbf/dataset/DatabaseError.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfWriter.h"
+#include "tests/support/DataSetFiles.h"
+#include "tests/support/ErrorText.h"
 
 using dbf::TTableDataSet;
 using namespace testsupport;

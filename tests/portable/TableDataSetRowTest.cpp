@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "DataSetFiles.h"
-#include "DatabaseError.h"
-#include "TTableDataSet.h"
-#include "TableImage.h"
-#include "TdbDate.h"
-#include "ErrorText.h"
+#include "dbf/core/TdbDate.h"
+#include "dbf/dataset/DatabaseError.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "tests/support/DataSetFiles.h"
+#include "tests/support/ErrorText.h"
+#include "tests/support/TableImage.h"
 
 using dbf::TFieldType;
 using dbf::TTableDataSet;

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "EncipherCopy.h"
-#include "OemTranslation.h"
-#include "SystemFolders.h"
-#include "TTableDataSet.h"
-#include "TableAliases.h"
+#include "dbf/core/OemTranslation.h"
+#include "dbf/core/SystemFolders.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "dbf/dataset/TableAliases.h"
+#include "tests/support/EncipherCopy.h"
 
 using dbf::TableAliases;
 

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "CdxWriter.h"
-#include "DbfWriter.h"
-#include "EncipherCopy.h"
-#include "FixtureManifest.h"
-#include "KeyloggerDatabase.h"
+#include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfWriter.h"
+#include "scan/KeyloggerDatabase.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 
 namespace testsupport {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "EncipherCopy.h"
+#include "tests/support/EncipherCopy.h"
 
 namespace testsupport {
 

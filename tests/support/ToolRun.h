@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "EncipherCopy.h"
+#include "tests/support/EncipherCopy.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>

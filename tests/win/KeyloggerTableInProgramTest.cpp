@@ -3,7 +3,7 @@
 // the next showing.
 #include <gtest/gtest.h>
 
-#include "ProgramUnderTest.h"
+#include "tests/win/ProgramUnderTest.h"
 
 using testing_support::ProgramUnderTest;
 

@@ -7,13 +7,13 @@
 #include <functional>
 #include <thread>
 
-#include "Application.h"
-#include "EncipherCopy.h"
-#include "ProgramUnderTest.h"
-#include "SetupForm.h"
-#include "SetupFormB.h"
-#include "SetupFormW.h"
-#include "TextCompare.h"
+#include "settings/SetupForm.h"
+#include "settings/SetupFormB.h"
+#include "settings/SetupFormW.h"
+#include "settings/TextCompare.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/win/ProgramUnderTest.h"
+#include "win32/Application.h"
 
 using settings::ListEditor;
 using settings::ListFile;

@@ -5,10 +5,10 @@
 
 #include <cctype>
 
-#include "EncipherCopy.h"
-#include "ListFile.h"
-#include "ProgramUnderTest.h"
-#include "TextCompare.h"
+#include "settings/ListFile.h"
+#include "settings/TextCompare.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/win/ProgramUnderTest.h"
 
 using settings::ListFile;
 using settings::ProcessList;

@@ -2,8 +2,8 @@
 // outside: its real files beside the executable and the prefix's real registry.
 #include <gtest/gtest.h>
 
-#include "ProgramUnderTest.h"
-#include "TestRegistry.h"
+#include "tests/win/ProgramUnderTest.h"
+#include "tests/win/TestRegistry.h"
 
 using testing_support::ProgramUnderTest;
 using testing_support::windowText;

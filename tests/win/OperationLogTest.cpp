@@ -5,10 +5,10 @@
 
 #include <regex>
 
-#include "EncipherCopy.h"
-#include "ProgramUnderTest.h"
-#include "TestRegistry.h"
-#include "TmLog.h"
+#include "scan/TmLog.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/win/ProgramUnderTest.h"
+#include "tests/win/TestRegistry.h"
 
 using scan::TmLog;
 using testing_support::deleteMachineKey;

@@ -6,13 +6,13 @@
 
 #include <algorithm>
 
-#include "EncipherCopy.h"
-#include "KeyloggerScanner.h"
-#include "ProcessControl.h"
-#include "ProcessFigures.h"
-#include "ProcessSnapshot.h"
-#include "ScanTargets.h"
-#include "TextCompare.h"
+#include "scan/KeyloggerScanner.h"
+#include "scan/ProcessControl.h"
+#include "scan/ProcessSnapshot.h"
+#include "settings/TextCompare.h"
+#include "tests/support/EncipherCopy.h"
+#include "tests/support/ProcessFigures.h"
+#include "tests/win/ScanTargets.h"
 
 using scan::KeyloggerScanner;
 using scan::ScanRules;

@@ -1,5 +1,5 @@
 // The test driver for ombrix.exe.
-#include "ProgramUnderTest.h"
+#include "tests/win/ProgramUnderTest.h"
 
 #include <atomic>
 #include <fstream>

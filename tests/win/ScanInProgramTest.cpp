@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <set>
 
-#include "ProgramUnderTest.h"
-#include "ScanTargets.h"
+#include "tests/win/ProgramUnderTest.h"
+#include "tests/win/ScanTargets.h"
 
 using testing_support::Process;
 using testing_support::ProgramUnderTest;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ProgramUnderTest.h"
+#include "tests/win/ProgramUnderTest.h"
 
 namespace testing_support {
 

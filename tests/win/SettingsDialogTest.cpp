@@ -1,7 +1,7 @@
 // The settings file and dialog, driven from outside with real clicks and keys.
 #include <gtest/gtest.h>
 
-#include "ProgramUnderTest.h"
+#include "tests/win/ProgramUnderTest.h"
 
 using testing_support::ProgramUnderTest;
 

@@ -1,7 +1,7 @@
 // Start-up, the single-instance rule and the window's lifecycle, driven from outside.
 #include <gtest/gtest.h>
 
-#include "ProgramUnderTest.h"
+#include "tests/win/ProgramUnderTest.h"
 
 using testing_support::ProgramUnderTest;
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "Application.h"
-#include "TrayIcon.h"
+#include "ui/TrayIcon.h"
+#include "win32/Application.h"
 
 using ui::TTrayIcon;
 

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "Application.h"
-#include "JpegImage.h"
-#include "ProgramUnderTest.h"
-#include "Window.h"
+#include "tests/win/ProgramUnderTest.h"
+#include "ui/JpegImage.h"
+#include "win32/Application.h"
+#include "win32/Window.h"
 
 TEST(ErrorBoxTest, AddsAFullStopOnlyAfterACharacterThatSortsAfterIt) {
     EXPECT_EQ(win::withFullStop("Error loading DLL"), "Error loading DLL.");

@@ -7,29 +7,26 @@ add_test(NAME wine.prefix.stop
 set_tests_properties(wine.prefix.stop PROPERTIES FIXTURES_CLEANUP wine)
 
 file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-if(win_tests)
-    add_executable(ombrix_win_tests ${win_tests})
-    target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_scan ombrix_ui GTest::gtest_main
-        psapi)
-    target_include_directories(ombrix_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
-    string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
-    string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
-    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
-        "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
-    add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database)
+add_executable(ombrix_win_tests ${win_tests})
+target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_scan ombrix_ui GTest::gtest_main
+    psapi)
+string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
+string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
+target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
+    "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
+add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database)
 
-    # The process the scan tests stop, copied under the names each test needs.
-    add_executable(ombrix_scan_target WIN32 ${CMAKE_CURRENT_LIST_DIR}/target/ScanTarget.cpp)
-    set_target_properties(ombrix_scan_target PROPERTIES OUTPUT_NAME scan_target
-        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-    string(REPLACE "/" "\\\\" scan_target_win "Z:${CMAKE_BINARY_DIR}/tests/scan_target.exe")
-    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_SCAN_TARGET=\"${scan_target_win}\"")
-    add_dependencies(ombrix_win_tests ombrix_scan_target)
-    # The scan tests build their own keylogger tables with the tool.
-    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_FILE:ombrix-db>\"")
-    add_dependencies(ombrix_win_tests ombrix-db)
-    # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
-    # never run at the same time as each other.
-    gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
-endif()
+# The process the scan tests stop, copied under the names each test needs.
+add_executable(ombrix_scan_target WIN32 ${CMAKE_CURRENT_LIST_DIR}/target/ScanTarget.cpp)
+set_target_properties(ombrix_scan_target PROPERTIES OUTPUT_NAME scan_target
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+string(REPLACE "/" "\\\\" scan_target_win "Z:${CMAKE_BINARY_DIR}/tests/scan_target.exe")
+target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_SCAN_TARGET=\"${scan_target_win}\"")
+add_dependencies(ombrix_win_tests ombrix_scan_target)
+# The scan tests build their own keylogger tables with the tool.
+target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_FILE:ombrix-db>\"")
+add_dependencies(ombrix_win_tests ombrix-db)
+# Tests that start ombrix.exe share the desktop and the single-instance rule, so they
+# never run at the same time as each other.
+gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)

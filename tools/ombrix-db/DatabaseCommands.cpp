@@ -11,14 +11,14 @@
 #include <string>
 #include <system_error>
 
-#include "CdxWriter.h"
-#include "Commands.h"
-#include "DBO_DiskFile.h"
-#include "DbfWriter.h"
-#include "KeyloggerDatabase.h"
-#include "KeyloggerList.h"
-#include "SecretText.h"
-#include "TTableDataSet.h"
+#include "dbf/core/DBO_DiskFile.h"
+#include "dbf/dataset/TTableDataSet.h"
+#include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfWriter.h"
+#include "scan/KeyloggerDatabase.h"
+#include "scan/KeyloggerList.h"
+#include "scan/SecretText.h"
+#include "tools/ombrix-db/Commands.h"
 
 namespace ombrixdb {
 

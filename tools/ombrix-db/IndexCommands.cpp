@@ -34,8 +34,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Commands.h"
-#include "DBO_dBHandler.h"
+#include "dbf/table/DBO_dBHandler.h"
+#include "tools/ombrix-db/Commands.h"
 
 namespace ombrixdb {
 

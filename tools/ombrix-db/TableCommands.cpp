@@ -22,8 +22,8 @@
 #include <ostream>
 #include <string>
 
-#include "Commands.h"
-#include "DBO_dBaseFld.h"
+#include "dbf/table/DBO_dBaseFld.h"
+#include "tools/ombrix-db/Commands.h"
 
 namespace ombrixdb {
 

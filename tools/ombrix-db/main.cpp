@@ -18,7 +18,7 @@
 #include <io.h>
 #endif
 
-#include "Commands.h"
+#include "tools/ombrix-db/Commands.h"
 
 namespace ombrixdb {
 

@@ -1,0 +1,130 @@
+// The Windows half of DBO_DiskFile: CreateFileA with the table's access and share modes,
+// positioned ReadFile/WriteFile, LockFile/UnlockFile, GetLastError numbers as they are.
+#include <windows.h>
+
+#include <string>
+
+#include "dbf/core/DBO_DiskFile.h"
+#include "dbf/core/TableError.h"
+
+namespace dbf {
+
+namespace {
+
+HANDLE toHandle(intptr_t h) noexcept { return reinterpret_cast<HANDLE>(h); }
+
+OVERLAPPED at(uint64_t offset) noexcept {
+    OVERLAPPED ov{};
+    ov.Offset = static_cast<DWORD>(offset);
+    ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return ov;
+}
+
+// Windows transfers at most a DWORD per call; the engine never asks for more than a few
+// pages, but the loop keeps a larger request correct.
+constexpr DWORD kMaxChunk = 0x40000000;
+
+}  // namespace
+
+void DBO_DiskFile::osOpen() {
+    DWORD access = GENERIC_READ | (readWrite_ ? GENERIC_WRITE : 0);
+    DWORD share = shared_ ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
+    HANDLE h = ::CreateFileA(openedPath_.c_str(), access, share, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error_ = static_cast<int>(::GetLastError());
+        raiseTableError(error_, kSubOpen, fileName_);
+    }
+    os_ = reinterpret_cast<intptr_t>(h);
+}
+
+void DBO_DiskFile::osClose() noexcept {
+    if (toHandle(os_) != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(toHandle(os_));
+        os_ = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    }
+}
+
+size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
+    auto* p = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        DWORD want = count - done > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count - done);
+        OVERLAPPED ov = at(offset + done);
+        DWORD got = 0;
+        if (!::ReadFile(toHandle(os_), p + done, want, &got, &ov)) {
+            DWORD e = ::GetLastError();
+            if (e == ERROR_HANDLE_EOF) break;
+            error_ = static_cast<int>(e);
+            raiseTableError(error_, kSubRead, fileName_);
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    if (done < count) error_ = kErrShortRead;
+    return done;
+}
+
+void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
+    const auto* p = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        DWORD want = count - done > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count - done);
+        OVERLAPPED ov = at(offset + done);
+        DWORD put = 0;
+        if (!::WriteFile(toHandle(os_), p + done, want, &put, &ov) || put == 0) {
+            DWORD e = ::GetLastError();
+            error_ = e ? static_cast<int>(e) : ERROR_DISK_FULL;
+            raiseTableError(error_, kSubWrite, fileName_);
+        }
+        done += put;
+    }
+}
+
+uint64_t DBO_DiskFile::fileSize() {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(toHandle(os_), &size)) {
+        error_ = static_cast<int>(::GetLastError());
+        raiseTableError(error_, kSubFileSize, fileName_);
+    }
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+void DBO_DiskFile::flush() {
+    if (!::FlushFileBuffers(toHandle(os_))) {
+        error_ = static_cast<int>(::GetLastError());
+        raiseTableError(error_, kSubFlush, fileName_);
+    }
+}
+
+bool DBO_DiskFile::lock(uint64_t offset, uint64_t length) {
+    if (::LockFile(toHandle(os_), static_cast<DWORD>(offset), static_cast<DWORD>(offset >> 32),
+                   static_cast<DWORD>(length), static_cast<DWORD>(length >> 32)))
+        return true;
+    error_ = static_cast<int>(::GetLastError());
+    if (error_ == ERROR_LOCK_VIOLATION) error_ = kErrLockViolation;
+    return false;
+}
+
+void DBO_DiskFile::unlock(uint64_t offset, uint64_t length) {
+    ::UnlockFile(toHandle(os_), static_cast<DWORD>(offset), static_cast<DWORD>(offset >> 32),
+                 static_cast<DWORD>(length), static_cast<DWORD>(length >> 32));
+}
+
+bool DBO_DiskFile::exists(const std::string& name) {
+    DWORD a = ::GetFileAttributesA(name.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string DBO_DiskFile::osFullPath(const std::string& name) {
+    char buf[MAX_PATH * 2];
+    DWORD n = ::GetFullPathNameA(name.c_str(), sizeof buf, buf, nullptr);
+    if (n == 0 || n >= sizeof buf) return name;
+    return std::string(buf, n);
+}
+
+void DBO_DiskFile::osUpperCase(std::string& s) {
+    if (!s.empty()) ::CharUpperBuffA(s.data(), static_cast<DWORD>(s.size()));
+}
+
+}  // namespace dbf

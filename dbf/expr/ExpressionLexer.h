@@ -1,0 +1,34 @@
+// Splits the text of a key expression into tokens.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "dbf/expr/ExpressionNode.h"
+
+namespace dbf {
+
+struct ExpressionToken {
+    enum class Kind { End, Number, String, Logical, Identifier, LeftParen, RightParen, Comma, Alias, Operator };
+    Kind kind = Kind::End;
+    std::string text;       // Number: its digits; String: its contents; Identifier: as written
+    ExpressionOp op = ExpressionOp::Add;  // Operator
+    bool logical = false;   // Logical
+};
+
+// Reads one token at a time; raises the syntax error for a character that starts no token and
+// "Missing closing ..." for a literal that runs to the end.
+class ExpressionLexer {
+public:
+    explicit ExpressionLexer(std::string_view text) noexcept : text_(text) {}
+
+    ExpressionToken next();
+
+private:
+    bool atDotWord(std::string_view word) const noexcept;
+
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+}  // namespace dbf

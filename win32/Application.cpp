@@ -1,0 +1,92 @@
+// Application-wide state and the message loop.
+#include "win32/Application.h"
+
+#include <vector>
+
+namespace win {
+namespace {
+
+std::string& titleRef() {
+    static std::string title;
+    return title;
+}
+HWND gMainWindow = nullptr;
+bool gTerminated = false;
+int gExitCode = 0;
+
+bool dispatchOne(MSG& msg) {
+    if (msg.message == WM_QUIT) {
+        Application::setTerminated(static_cast<int>(msg.wParam));
+        return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+}  // namespace
+
+const std::string& Application::title() { return titleRef(); }
+void Application::setTitle(std::string title) { titleRef() = std::move(title); }
+HWND Application::mainWindow() { return gMainWindow; }
+void Application::setMainWindow(HWND hwnd) { gMainWindow = hwnd; }
+
+std::string withFullStop(std::string message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        message += '.';
+    return message;
+}
+
+void Application::showError(const std::string& message) {
+    HWND owner = GetActiveWindow();
+    MessageBoxA(owner, withFullStop(message).c_str(), title().c_str(), MB_OK | MB_ICONERROR);
+}
+
+void Application::showException(const std::exception& e) { showError(e.what()); }
+
+void Application::showMessage(const std::string& text, HWND owner) {
+    MessageBoxA(owner, text.c_str(), title().c_str(), MB_OK);
+}
+
+void Application::processMessages() {
+    MSG msg;
+    while (!gTerminated && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) dispatchOne(msg);
+}
+
+int Application::run() {
+    MSG msg;
+    while (!gTerminated) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (!got) {
+            setTerminated(static_cast<int>(msg.wParam));
+            break;
+        }
+        dispatchOne(msg);
+    }
+    return gExitCode;
+}
+
+bool Application::terminated() { return gTerminated; }
+
+void Application::setTerminated(int exitCode) {
+    gTerminated = true;
+    gExitCode = exitCode;
+}
+
+std::string Application::exePath() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        DWORD len = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (len == 0) return {};
+        if (len < buffer.size()) return std::string(buffer.data(), len);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string Application::exeFolder() {
+    std::string path = exePath();
+    return path.substr(0, path.find_last_of("\\/:") + 1);
+}
+
+}  // namespace win
