@@ -43,3 +43,21 @@ stop_display() {
     xvfb_pid=""
     return 0
 }
+
+# Wine runs the program as a 32-bit process. A kernel booted without 32-bit emulation
+# (ia32_emulation=off) refuses to start Wine's 32-bit loader, and every Windows test would
+# fail for that reason alone: say so plainly instead.
+require_wine32() {
+    local out
+    if out=$(wine --version 2>&1); then
+        return 0
+    fi
+    {
+        echo "Wine cannot start 32-bit programs on this machine: $out"
+        if dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
+            echo "The kernel has 32-bit emulation switched off (boot it with ia32_emulation=on);"
+        fi
+        echo "the Windows program and its tests need a machine that runs 32-bit x86 programs."
+    } >&2
+    return 1
+}
