@@ -16,6 +16,15 @@ target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${prog
     "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
 add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database)
 
+# Recording stand-ins for the keyboard-encryption library, copied beside the program.
+add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/hooklib ${CMAKE_CURRENT_BINARY_DIR}/hooklib)
+foreach(variant full no_start no_end)
+    string(TOUPPER ${variant} upper)
+    string(REPLACE "/" "\\\\" hook_dir_win "Z:${CMAKE_BINARY_DIR}/tests/hooklib/${variant}")
+    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_HOOKLIB_${upper}=\"${hook_dir_win}\\\\zarurarevidev.dll\"")
+    add_dependencies(ombrix_win_tests ombrix_hook_${variant})
+endforeach()
+
 # The process the scan tests stop, copied under the names each test needs.
 add_executable(ombrix_scan_target WIN32 ${CMAKE_CURRENT_LIST_DIR}/target/ScanTarget.cpp)
 set_target_properties(ombrix_scan_target PROPERTIES OUTPUT_NAME scan_target

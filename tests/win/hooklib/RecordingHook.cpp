@@ -1,0 +1,80 @@
+// A stand-in for the keyboard-encryption library, for the tests only: it hooks nothing and
+// appends each call, its arguments and the window handle it finds in the shared block to
+// "hookcalls.txt" beside itself, so a test can check the program's side of the contract.
+// Built a second and third time without one of its exports.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string besideThisLibrary(const char* name) {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&besideThisLibrary), &self);
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(self, path, MAX_PATH);
+    std::string folder(path);
+    folder.erase(folder.find_last_of('\\') + 1);
+    return folder + name;
+}
+
+// The handle in the block "zarurarEvidev", or "none" when the block does not exist.
+std::string sharedBlockWindow() {
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "zarurarEvidev");
+    if (!mapping) return "none";
+    std::string text = "none";
+    if (auto* view = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 4))) {
+        unsigned long handle = view[0] | view[1] << 8 | view[2] << 16 | static_cast<unsigned long>(view[3]) << 24;
+        text = std::to_string(handle);
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+    return text;
+}
+
+void record(const std::string& line) {
+    std::FILE* f = std::fopen(besideThisLibrary("hookcalls.txt").c_str(), "ab");
+    if (!f) return;
+    std::fputs(line.c_str(), f);
+    std::fputs("\r\n", f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifndef OMBRIX_WITHOUT_START_HOOK
+__declspec(dllexport) int WINAPI StartHook(const char* folder, DWORD a2, DWORD a3, DWORD a4, DWORD a5, DWORD a6,
+                                           DWORD a7, DWORD a8) {
+    std::string line = "StartHook|";
+    line += folder ? folder : "(null)";
+    for (DWORD a : {a2, a3, a4, a5, a6, a7, a8}) {
+        line += '|';
+        line += std::to_string(a);
+    }
+    line += "|window=";
+    line += sharedBlockWindow();
+    record(line);
+    return 1;
+}
+#endif
+
+#ifndef OMBRIX_WITHOUT_END_HOOK
+__declspec(dllexport) int WINAPI EndHook() {
+    std::string line = "EndHook|window=";
+    line += sharedBlockWindow();
+    record(line);
+    return 1;
+}
+#endif
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) record("load");
+    if (reason == DLL_PROCESS_DETACH) record("unload");
+    return TRUE;
+}
