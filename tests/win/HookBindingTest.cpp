@@ -1,0 +1,234 @@
+// The keyboard-encryption binding driven from outside: the recording stand-in beside the
+// program writes every call it gets to "hookcalls.txt", with the window it finds in the
+// shared block, so the calling pattern is checked from the library's side.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/win/ProgramUnderTest.h"
+
+using testing_support::ProgramUnderTest;
+
+namespace {
+
+constexpr UINT kToggleCommand = 203;  // the tray menu's encryption item
+constexpr UINT kExitCommand = 207;
+constexpr const char* kLibrary = "zarurarevidev.dll";
+constexpr const char* kCalls = "hookcalls.txt";
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+// The calls recorded so far, without the library's load and unload lines.
+std::vector<std::string> hookCalls(const ProgramUnderTest& program) {
+    std::vector<std::string> calls;
+    for (const std::string& line : lines(program.readFile(kCalls)))
+        if (line != "load" && line != "unload") calls.push_back(line);
+    return calls;
+}
+
+bool waitForCalls(const ProgramUnderTest& program, size_t count) {
+    return ProgramUnderTest::waitUntil([&] { return hookCalls(program).size() >= count; }, 15000);
+}
+
+std::string handleText(HWND w) { return std::to_string(reinterpret_cast<uintptr_t>(w)); }
+
+void useLibrary(const ProgramUnderTest& program, const char* variant) {
+    ASSERT_TRUE(CopyFileA(variant, program.path(kLibrary).c_str(), FALSE));
+}
+
+void settings(const ProgramUnderTest& program, bool enabledEnc) {
+    program.writeFile("ombrix.ini", std::string("[main]\r\nenabledenc=") + (enabledEnc ? "1" : "0") +
+                                        "\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+}
+
+// Ctrl+E pressed and released for real, as the desktop sees it.
+void pressCtrlE() {
+    INPUT in[4]{};
+    for (INPUT& i : in) i.type = INPUT_KEYBOARD;
+    in[0].ki.wVk = VK_CONTROL;
+    in[1].ki.wVk = 'E';
+    in[2].ki.wVk = 'E';
+    in[2].ki.dwFlags = KEYEVENTF_KEYUP;
+    in[3].ki.wVk = VK_CONTROL;
+    in[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, in, sizeof(INPUT));
+}
+
+void exitProgram(ProgramUnderTest& program, HWND w) {
+    PostMessageA(w, WM_COMMAND, kExitCommand, 0);
+    EXPECT_EQ(program.process().waitForExit(20000), 0u);
+}
+
+}  // namespace
+
+TEST(HookBindingTest, CtrlEInTheTrayStopsAndStartsTheHookWithTheFolderAndSevenOnes) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, true);
+    const std::string iniBefore = program.readFile("ombrix.ini");
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitForCalls(program, 1));
+    const std::string start = "StartHook|" + program.folder() + "|1|1|1|1|1|1|1|window=" + handleText(w);
+    EXPECT_EQ(hookCalls(program)[0], start) << "the shared block holds the window before the first start";
+
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(w); }));
+    pressCtrlE();
+    ASSERT_TRUE(waitForCalls(program, 2));
+    pressCtrlE();
+    ASSERT_TRUE(waitForCalls(program, 3));
+    EXPECT_EQ(hookCalls(program),
+              (std::vector<std::string>{start, "EndHook|window=" + handleText(w), start}));
+    EXPECT_EQ(program.readFile("ombrix.ini"), iniBefore) << "the toggle lives in memory only";
+}
+
+TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, true);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitForCalls(program, 1));
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(w); }));
+    // A second copy brings the window back; then the toggle is the next thing recorded.
+    program.start();
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
+    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(waitForCalls(program, 2));
+    EXPECT_EQ(hookCalls(program)[1].rfind("EndHook|", 0), 0u) << hookCalls(program)[1];
+}
+
+TEST(HookBindingTest, AHotKeyWithAnotherIdentifierChangesNothing) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, false);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
+    PostMessageA(w, WM_HOTKEY, 0x1234, MAKELPARAM(MOD_CONTROL, 'E'));
+    // The menu toggle that follows in the queue is the first and only call.
+    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(waitForCalls(program, 1));
+    exitProgram(program, w);
+    const std::vector<std::string> calls = hookCalls(program);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].rfind("StartHook|", 0), 0u);
+    EXPECT_EQ(calls[1].rfind("EndHook|", 0), 0u);
+}
+
+TEST(HookBindingTest, ExitWithEncryptionOnEndsTheHookOnceBeforeTheLibraryIsFreed) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, true);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitForCalls(program, 1));
+    exitProgram(program, w);
+    const std::vector<std::string> all = lines(program.readFile(kCalls));
+    ASSERT_EQ(all.size(), 4u) << program.readFile(kCalls);
+    EXPECT_EQ(all[0], "load");
+    EXPECT_EQ(all[1].rfind("StartHook|", 0), 0u);
+    EXPECT_EQ(all[2].rfind("EndHook|", 0), 0u);
+    EXPECT_EQ(all[3], "unload");
+}
+
+TEST(HookBindingTest, ExitWithEncryptionOffCallsNeitherExport) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, false);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
+    exitProgram(program, w);
+    EXPECT_EQ(lines(program.readFile(kCalls)), (std::vector<std::string>{"load", "unload"}));
+}
+
+TEST(HookBindingTest, RestartWithEncryptionOnInTheFileStartsTheHookAgain) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_HOOKLIB_FULL);
+    settings(program, true);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(waitForCalls(program, 1));
+    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(waitForCalls(program, 2));
+    exitProgram(program, w);
+    program.start();
+    ASSERT_TRUE(program.waitForMainWindow());
+    ASSERT_TRUE(waitForCalls(program, 3));
+    EXPECT_EQ(hookCalls(program)[2].rfind("StartHook|", 0), 0u);
+}
+
+// A missing library or export: one box at creation, then the window; the toggle and the hot
+// key go on working and call nothing.
+class HookBindingFailureTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(HookBindingFailureTest, ShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
+    ProgramUnderTest program;
+    if (*GetParam().first)
+        useLibrary(program, GetParam().first);
+    else
+        DeleteFileA(program.path(kLibrary).c_str());
+    settings(program, true);
+    program.start();
+    EXPECT_EQ(program.waitForMessageBox(), GetParam().second);
+    program.dismissMessageBox();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
+    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    pressCtrlE();
+    // Exit is the last message: when it has been handled, so have the toggles before it.
+    exitProgram(program, w);
+    EXPECT_EQ(program.messageBox(), nullptr);
+    EXPECT_TRUE(hookCalls(program).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(MissingPieces, HookBindingFailureTest,
+                         ::testing::Values(std::pair{"", "Error loading DLL."},
+                                           std::pair{OMBRIX_HOOKLIB_NO_START, "Cannot find the DLL functions."},
+                                           std::pair{OMBRIX_HOOKLIB_NO_END, "Cannot find the DLL functions."}));
+
+TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
+    ProgramUnderTest program;
+    DeleteFileA(program.path(kLibrary).c_str());
+    ProgramUnderTest elsewhere;  // only a folder here: the planted copy and the start folder
+    useLibrary(elsewhere, OMBRIX_HOOKLIB_FULL);
+    settings(program, true);
+    // Started with the planted folder as current directory and first on PATH.
+    std::string commandLine = "\"" + program.path("ombrix.exe") + "\"";
+    std::string path = "PATH=" + elsewhere.folder() + ";C:\\windows\\system32;C:\\windows";
+    std::string environment = path + '\0' + '\0';
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(program.path("ombrix.exe").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               environment.data(), elsewhere.folder().c_str(), &si, &pi));
+    testing_support::Process copy(pi);
+    HWND box = nullptr;
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] {
+        HWND w = FindWindowA("#32770", "Ombrix");
+        return (box = w) != nullptr;
+    }));
+    EXPECT_EQ(testing_support::windowText(GetDlgItem(box, 0xFFFF)), "Error loading DLL.");
+    EXPECT_FALSE(elsewhere.exists(kCalls)) << "the planted library was loaded";
+    copy.kill();
+}
