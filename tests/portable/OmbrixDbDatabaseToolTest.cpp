@@ -15,12 +15,6 @@
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/ToolRun.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#ifdef OMBRIX_DB_TOOL
-
 using testsupport::TempFolder;
 
 using namespace testsupport;
@@ -155,5 +149,3 @@ TEST(OmbrixDbDatabaseToolTest, IndependentReaderFindsEveryKeyInOrder) {
     EXPECT_EQ(n, keys.size());
 }
 #endif
-
-#endif  // OMBRIX_DB_TOOL

@@ -11,8 +11,6 @@
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/ToolRun.h"
 
-#ifdef OMBRIX_DB_TOOL
-
 using namespace testsupport;
 
 namespace {
@@ -123,5 +121,3 @@ TEST(OmbrixDbIndexToolTest, DamagedIndexPrintsTheEngineErrorAndExitsWithOne) {
 }
 
 }  // namespace
-
-#endif

@@ -10,12 +10,6 @@
 #include "tests/support/FixtureManifest.h"
 #include "tests/support/ToolRun.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#ifdef OMBRIX_DB_TOOL
-
 using testsupport::TempFolder;
 
 using namespace testsupport;
@@ -105,5 +99,3 @@ TEST(OmbrixDbToolTest, EncipheredTableWithoutKeyIsRefused) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("No Password for encrypted file ", 0), 0u) << r.err;
 }
-
-#endif  // OMBRIX_DB_TOOL

@@ -31,8 +31,8 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
-#ifdef OMBRIX_DB_TOOL
-// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
+// The tool's path as the build names it (the test build always defines OMBRIX_DB_TOOL); under
+// Wine a Unix path is reached through Z:.
 inline std::string toolPath() {
     std::string p = OMBRIX_DB_TOOL;
 #ifdef _WIN32
@@ -44,7 +44,6 @@ inline std::string toolPath() {
 #endif
     return p;
 }
-#endif
 
 inline int exitCodeOf(int status) {
 #ifdef _WIN32
@@ -70,7 +69,6 @@ inline ToolRun runShell(const TempFolder& scratch, std::string command) {
     return r;
 }
 
-#ifdef OMBRIX_DB_TOOL
 inline ToolRun runTool(const TempFolder& scratch, const std::string& args) {
     return runShell(scratch, quote(toolPath()) + " " + args);
 }
@@ -84,6 +82,5 @@ inline ToolRun runToolIn(const TempFolder& scratch, const TempFolder& folder, co
 #endif
     return runShell(scratch, cd + quote(folder.path().string()) + " && " + quote(toolPath()) + " " + args);
 }
-#endif
 
 }  // namespace testsupport
