@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -23,6 +24,15 @@ struct ToolRun {
 };
 
 inline std::string quote(const std::string& s) { return "\"" + s + "\""; }
+
+// How many characters of arguments one tool run may carry: cmd.exe takes a command line of
+// 8,191 characters in all, the tool's path and the output files included; a POSIX shell takes
+// one command of up to 128 KiB.
+#ifdef _WIN32
+inline constexpr size_t kArgumentRoom = 6000;
+#else
+inline constexpr size_t kArgumentRoom = 100000;
+#endif
 
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
