@@ -18,11 +18,8 @@ using testsupport::ManifestTag;
 
 namespace {
 
-const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
+const std::string kFixtures = testsupport::cdxFixtures().string();
 const std::string kKey = "Ombrix*Key#2024";
-
-const char* const kFixtureNames[] = {"a_tiny", "b_multi", "c_dups", "d_key240", "e_names5k",
-                                     "e_names50k", "f_empty", "g_vfp", "h_char300"};
 
 struct WalkedKey {
     uint32_t recNo;
@@ -95,7 +92,7 @@ void expectTagFactsMatch(DBO_dBHandler& t, const Manifest& m) {
         EXPECT_LT(file->tags()[i - 1]->name(), file->tags()[i]->name());
 }
 
-class CdxFixtureWalkTest : public ::testing::TestWithParam<const char*> {};
+class CdxFixtureWalkTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrder) {
     const std::string name = GetParam();
@@ -118,7 +115,7 @@ TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrderWhenEnciphered) {
     for (const auto& tag : m.tags) expectWalkMatches(t, tag, m);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, CdxFixtureWalkTest, ::testing::ValuesIn(kFixtureNames));
+INSTANTIATE_TEST_SUITE_P(Fixtures, CdxFixtureWalkTest, ::testing::ValuesIn(testsupport::cdxFixtureNames()));
 
 TEST(CdxFixtureWalkTest, IndexEncipheredUnderAnotherKeyFailsWithEngineErrorsOnly) {
     testsupport::TempFolder folder;
