@@ -117,7 +117,7 @@ TEST_P(CdxFixtureWalkTest, EveryTagWalksInTheManifestOrderWhenEnciphered) {
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, CdxFixtureWalkTest, ::testing::ValuesIn(testsupport::cdxFixtureNames()));
 
-TEST(CdxFixtureWalkTest, IndexEncipheredUnderAnotherKeyFailsWithEngineErrorsOnly) {
+TEST(CdxFixtureWalkTest, IndexEncipheredUnderAnotherKeyIsRefusedAsDamagedAtOpen) {
     testsupport::TempFolder folder;
     // Same length as the right key, so the table's descriptor check cannot tell.
     std::string table = testsupport::encipheredFixture(kFixtures, "e_names5k", folder, kKey);
@@ -126,14 +126,19 @@ TEST(CdxFixtureWalkTest, IndexEncipheredUnderAnotherKeyFailsWithEngineErrorsOnly
     // Re-encipher the index under the wrong key, keep the table under the right one.
     testsupport::writeEncipheredIndex(kFixtures + "/e_names5k.cdx", folder.file("e_names5k.cdx"), wrong);
     DBO_dBHandler t(table, false, true, kKey);
+    // Every 512-byte unit starts with a byte the two keys encipher differently, so the tag
+    // directory's root offset deciphers wrong: the engine must refuse the file as damaged
+    // before it serves a single key from it.
     try {
         t.OpenIndexFile("e_names5k");
-        t.SelectTag("NAME");
-        for (t.GetRec(DBO_dBaseDBF::kFirst); !t.eof(); t.GetRec(DBO_dBaseDBF::kNext)) {
-        }
-    } catch (const dbf::ETableError&) {
-    } catch (const dbf::ETableExpression&) {
+        ADD_FAILURE() << "the index enciphered under another key was opened";
+    } catch (const dbf::ETableError& e) {
+        const std::string m = e.what();
+        EXPECT_EQ(e.code(), 2112) << m;
+        EXPECT_EQ(m.rfind("Table Error 2112", 0), 0u) << m;
+        EXPECT_NE(m.find("E_NAMES5K.CDX"), std::string::npos) << m;
     }
+    EXPECT_EQ(t.indexFileCount(), 0) << "a refused index file stays closed";
 }
 
 }  // namespace
