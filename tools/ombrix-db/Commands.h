@@ -11,8 +11,6 @@ namespace ombrixdb {
 // The command line after the command word, as main reads it (main.cpp). Each command gets
 // only the options it declares; an unknown option or a missing operand never reaches it.
 struct CommandLine {
-    std::string command;
-
     // info, dump, walk, seek
     std::string table;                    // TABLE
     std::string key;                      // --key KEY; empty for a plain table

@@ -172,7 +172,6 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return usageError(std::string("ombrix-db ") + command->name, e.what());
     }
-    cl.command = command->name;
     if (command->run == cmdLookup && cl.words.empty()) return usageError("ombrix-db lookup", "no NAME given");
 
     try {
