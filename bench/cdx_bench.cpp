@@ -86,7 +86,6 @@ void BM_WalkInKeyOrder(benchmark::State& state) {
 }
 BENCHMARK(BM_WalkInKeyOrder)->Unit(benchmark::kMillisecond);
 
-#ifdef OMBRIX_DB_TOOL
 // The tool as a user runs it: one process, one open, 100,000 searches, output to a file.
 void timeTool(const char* label, const std::vector<std::string>& keys) {
     BenchData& d = data();
@@ -121,7 +120,6 @@ void timeTool(const char* label, const std::vector<std::string>& keys) {
     std::printf("ombrix-db seek --keys-from, %s: %zu keys (%zu found) in %.3f s (best of 5) = %.0f seeks/s\n", label,
                 lines, found, best, static_cast<double>(keys.size()) / best);
 }
-#endif
 
 }  // namespace
 
@@ -140,10 +138,8 @@ int main(int argc, char** argv) {
     std::printf("table: %d records, tag NAME C(%d), enciphered; index %ju bytes, %u leaves, depth %d\n", kRecords,
                 kKeyLength, d.indexBytes, d.leaves, d.depth);
     benchmark::RunSpecifiedBenchmarks();
-#ifdef OMBRIX_DB_TOOL
     timeTool("hits", d.hits);
     timeTool("misses", d.misses);
-#endif
     benchmark::Shutdown();
     return 0;
 }

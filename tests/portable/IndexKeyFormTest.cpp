@@ -13,80 +13,14 @@
 #include "dbf/core/TdbDate.h"
 #include "dbf/core/XbaseText.h"
 #include "dbf/index/KeyExpression.h"
+#include "tests/support/FixtureManifest.h"
 
 namespace {
 
-// The parts of a fixture manifest (NAME.txt beside NAME.dbf) that key evaluation needs. Read
-// here rather than through a shared helper so that this test depends on the expression code only.
-struct FixtureField {
-    std::string name;
-    char type = 0;
-    unsigned length = 0;
-    unsigned decimals = 0;
-    unsigned offset = 0;  // in the record, 0 being the deletion flag
-};
-struct FixtureKey {
-    uint32_t recNo = 0;
-    std::string text;
-};
-struct FixtureTag {
-    std::string name, expression, forExpression;
-    char keyType = 0;
-    unsigned keyLength = 0;
-    bool unique = false;
-    std::vector<FixtureKey> keys;
-};
-struct FixtureManifest {
-    std::string fixture;
-    unsigned recordCount = 0, headerLength = 0, recordLength = 0;
-    std::vector<FixtureField> fields;
-    std::vector<FixtureTag> tags;
-};
-
-std::string fixturePath(const std::string& file) { return std::string(OMBRIX_FIXTURES) + "/cdx/" + file; }
-
-std::vector<std::string> tabSplit(const std::string& line) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find('\t', start);
-        parts.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return parts;
-        start = tab + 1;
-    }
-}
-
-FixtureManifest readFixtureManifest(const std::string& name) {
-    std::ifstream in(fixturePath(name + ".txt"), std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    FixtureManifest m;
-    m.fixture = name;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> p = tabSplit(line);
-        auto arg = [&](size_t i) { return i < p.size() ? p[i] : std::string(); };
-        auto num = [&](size_t i) { return static_cast<unsigned>(std::stoul(arg(i), nullptr, 0)); };
-        const std::string& k = p[0];
-        if (k == "dbf_reccount") m.recordCount = num(1);
-        else if (k == "dbf_headerlen") m.headerLength = num(1);
-        else if (k == "dbf_recordlen") m.recordLength = num(1);
-        else if (k == "field") m.fields.push_back({arg(1), arg(2)[0], num(3), num(4), num(7)});
-        else if (k == "tag") m.tags.push_back({arg(1)});
-        else if (m.tags.empty()) continue;
-        else if (k == "tag_expr") m.tags.back().expression = arg(1);
-        else if (k == "tag_for") m.tags.back().forExpression = arg(1);
-        else if (k == "tag_keytype") m.tags.back().keyType = arg(1)[0];
-        else if (k == "tag_keylen") m.tags.back().keyLength = num(1);
-        else if (k == "tag_unique") m.tags.back().unique = num(1) != 0;
-        else if (k == "K") m.tags.back().keys.push_back({num(1), arg(2)});
-    }
-    return m;
-}
-
-const char* const kFixtures[] = {"a_tiny", "b_multi", "c_dups", "d_key240", "e_names50k",
-                                 "e_names5k", "f_empty", "g_vfp", "h_char300"};
+using testsupport::Manifest;
+using testsupport::ManifestField;
+using testsupport::ManifestKey;
+using testsupport::ManifestTag;
 
 std::string bytes(std::initializer_list<int> list) {
     std::string s;
@@ -141,11 +75,11 @@ TEST(IndexKeyFormTest, KeyTypeOfALogicalResultIsCharacter) {
 }
 
 // A fixture table read straight from its bytes with the layout its manifest states, so that
-// these tests depend on nothing but the expression code.
+// these tests depend on nothing of the engine but the expression code.
 class FixtureRecord : public dbf::FieldSource {
 public:
-    explicit FixtureRecord(const FixtureManifest& m) : manifest_(m) {
-        std::ifstream in(fixturePath(m.fixture + ".dbf"), std::ios::binary);
+    explicit FixtureRecord(const Manifest& m) : manifest_(m) {
+        std::ifstream in(testsupport::cdxFixture(m.fixture + ".dbf"), std::ios::binary);
         file_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     void go(uint32_t recNo) {
@@ -171,9 +105,9 @@ public:
     bool eof() const override { return false; }
 
 private:
-    const FixtureField& at(int f) const { return manifest_.fields[static_cast<size_t>(f)]; }
+    const ManifestField& at(int f) const { return manifest_.fields[static_cast<size_t>(f)]; }
 
-    const FixtureManifest& manifest_;
+    const Manifest& manifest_;
     std::string file_;
     std::string record_;
     uint32_t recNo_ = 0;
@@ -193,17 +127,17 @@ std::string manifestKeyText(const dbf::TdbVariant& v, unsigned keyLength) {
 }
 
 TEST(ExpressionFixtureTest, EvaluatesEveryFixtureTagKeyAsTheIndexHoldsIt) {
-    for (const std::string name : kFixtures) {
-        const FixtureManifest m = readFixtureManifest(name);
+    for (const std::string& name : testsupport::cdxFixtureNames()) {
+        const Manifest m = testsupport::readManifest(name);
         FixtureRecord record(m);
-        for (const FixtureTag& tag : m.tags) {
+        for (const ManifestTag& tag : m.tags) {
             SCOPED_TRACE(name + " tag " + tag.name + ": " + tag.expression);
             const dbf::TdbExpHandler key(tag.expression, record);
             // The other engine calls a logical tag's type "L"; its one-byte keys are held as
             // character keys here.
             EXPECT_EQ(dbf::keyTypeOf(key.resultType()), tag.keyType == 'L' ? 'C' : tag.keyType);
             std::set<uint32_t> expected;
-            for (const FixtureKey& k : tag.keys) {
+            for (const ManifestKey& k : tag.keys) {
                 record.go(k.recNo);
                 EXPECT_EQ(manifestKeyText(key.evaluate(record), tag.keyLength), k.text) << "record " << k.recNo;
                 expected.insert(k.recNo);

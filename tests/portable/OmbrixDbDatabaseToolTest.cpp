@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,12 +15,6 @@
 #include "scan/KeyloggerDatabase.h"
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/ToolRun.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#ifdef OMBRIX_DB_TOOL
 
 using testsupport::TempFolder;
 
@@ -67,6 +62,63 @@ TEST(OmbrixDbDatabaseToolTest, ListGivesTheNamesBackInKeyOrder) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     // Key order is the order of the exchanged names: 6ey702/exe, KEYLOGGER/EXE, spytl/exe.
     EXPECT_EQ(r.out, "keylog.exe\nKEYLOGGER.EXE\nspy-7.exe\n");
+}
+
+// Process names may start with "-" or "--" (and "--" alone is a legal name): after "--" each
+// is a name, and each of 1,505 names gets its answer on its own line, in order.
+TEST(OmbrixDbDatabaseToolTest, EveryNameAfterDoubleDashGetsExactlyOneAnswer) {
+    TempFolder scratch, db;
+    std::string source;
+    std::set<std::string> listed;
+    for (int i = 0; i < 300; ++i) {
+        const char* prefix = i % 3 == 0 ? "--" : i % 3 == 1 ? "-" : "";
+        std::string name = prefix + std::string("agent") + std::to_string(i) + ".exe";
+        source += name + "\n";
+        listed.insert(name);
+    }
+    for (const char* name : {"--", "-", "--help", "--db", "-h", "list", "my app.exe"}) {
+        source += std::string(name) + "\n";
+        listed.insert(name);
+    }
+    writeText(scratch.file("list.txt"), source);
+    ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string())).exitCode, 0);
+
+    // Every listed name, and as many near misses: another case, another dash count, another
+    // number, the name cut short.
+    std::vector<std::string> names(listed.begin(), listed.end());
+    for (int i = 0; names.size() < 1505; ++i) {
+        const std::string n = std::to_string(i);
+        for (std::string miss : {"--AGENT" + n + ".exe", "---agent" + n + ".exe", "-agent" + n + "0.exe",
+                                 "--agent" + n + ".ex", "agent" + n})
+            if (names.size() < 1505) names.push_back(miss);
+    }
+    // Hits and misses interleaved, the same way on every run.
+    for (size_t i = 0; i < names.size(); ++i) std::swap(names[i], names[(i * 7919) % names.size()]);
+
+    // One run where the command line holds them all; cmd.exe holds fewer, so there in parts.
+    size_t answered = 0;
+    int runs = 0;
+    for (size_t first = 0; first < names.size(); ++runs) {
+        std::string args = "lookup --db " + quote(db.path().string()) + " --";
+        std::string expected;
+        size_t next = first;
+        for (; next < names.size() && args.size() + names[next].size() + 3 < testsupport::kArgumentRoom; ++next) {
+            args += " " + quote(names[next]);
+            expected += listed.count(names[next]) ? "hit\n" : "miss\n";
+        }
+        SCOPED_TRACE("names " + std::to_string(first + 1) + " to " + std::to_string(next));
+        ToolRun r = runTool(scratch, args);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<std::ptrdiff_t>(next - first));
+        EXPECT_EQ(r.out, expected);
+        answered += next - first;
+        first = next;
+    }
+    EXPECT_EQ(answered, 1505u);
+#ifndef _WIN32
+    EXPECT_EQ(runs, 1) << "natively all names go in one run";
+#endif
 }
 
 TEST(OmbrixDbDatabaseToolTest, MissingDatabaseGivesTheOpenErrorAndNoAnswer) {
@@ -155,5 +207,3 @@ TEST(OmbrixDbDatabaseToolTest, IndependentReaderFindsEveryKeyInOrder) {
     EXPECT_EQ(n, keys.size());
 }
 #endif
-
-#endif  // OMBRIX_DB_TOOL

@@ -1,23 +1,26 @@
-// ombrix-db walk, seek and info with an index, run as a program on the fixtures.
+// ombrix-db walk, seek and info with an index, run as a program on the fixtures; for every
+// fixture, info and the walk of every tag against the manifest the independent engine wrote.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/EncipherCopy.h"
+#include "tests/support/FixtureManifest.h"
 #include "tests/support/ToolRun.h"
-
-#ifdef OMBRIX_DB_TOOL
 
 using namespace testsupport;
 
 namespace {
 
-const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
+const std::string kFixtures = cdxFixtures().string();
 
 TEST(OmbrixDbIndexToolTest, WalkPrintsRecordAndKeyInKeyOrder) {
     testsupport::TempFolder folder;
@@ -122,6 +125,110 @@ TEST(OmbrixDbIndexToolTest, DamagedIndexPrintsTheEngineErrorAndExitsWithOne) {
     EXPECT_EQ(r.err.rfind("Table Error 2112", 0), 0u) << r.err;
 }
 
-}  // namespace
+// The info that the manifest states: header, fields, then the tags in the directory's name
+// order. The first line names the table as the engine holds it, and is compared apart.
+std::string expectedInfo(const Manifest& m) {
+    char version[8];
+    std::snprintf(version, sizeof version, "0x%02X", m.version);
+    char flags[8];
+    std::snprintf(flags, sizeof flags, "0x%02X", m.flags);
+    std::ostringstream s;
+    s << "version: " << version << "\n"
+      << "records: " << m.recordCount << "\n"
+      << "header_length: " << m.headerLength << "\n"
+      << "record_length: " << m.recordLength << "\n"
+      << "encrypted: no\n"
+      << "table_flags: " << flags << "\n"
+      << "fields: " << m.fields.size() << "\n";
+    for (const ManifestField& f : m.fields)
+        s << "field: " << f.name << " " << f.type << " " << f.length << " " << f.decimals << "\n";
+    s << "index: " << m.fixture << "\n"
+      << "tags: " << m.tags.size() << "\n";
+    std::vector<const ManifestTag*> byName;
+    for (const ManifestTag& t : m.tags) byName.push_back(&t);
+    std::sort(byName.begin(), byName.end(), [](const ManifestTag* a, const ManifestTag* b) { return a->name < b->name; });
+    for (const ManifestTag* t : byName) {
+        // The other engine calls a logical tag's type "L"; its one-byte keys are character keys.
+        s << "tag: " << t->name << "\n"
+          << "key_expression: " << t->expression << "\n"
+          << "for_expression: " << t->forExpression << "\n"
+          << "key_length: " << t->keyLength << "\n"
+          << "key_type: " << (t->keyType == 'L' ? 'C' : t->keyType) << "\n"
+          << "unique: " << (t->unique ? "yes" : "no") << "\n"
+          << "descending: " << (t->descending ? "yes" : "no") << "\n"
+          << "collation: none\n";
+    }
+    return s.str();
+}
 
-#endif
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// Compares the walk output ("RECNO<TAB>KEY" lines) with the manifest's keys, leaving out the
+// deleted records unless `useDeleted`. Numbers compare as numbers: the manifest shows Str()
+// of the value ("100.00"), the tool the shortest form that reads back the same.
+void expectWalkMatches(const std::string& out, const ManifestTag& tag, const Manifest& m, bool useDeleted) {
+    std::vector<ManifestKey> expected;
+    for (const ManifestKey& k : tag.keys)
+        if (useDeleted || std::find(m.deleted.begin(), m.deleted.end(), k.recNo) == m.deleted.end())
+            expected.push_back(k);
+    const std::vector<std::string> got = lines(out);
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_EQ(out.empty() ? '\n' : out.back(), '\n');
+    for (size_t i = 0; i < got.size(); ++i) {
+        const size_t tab = got[i].find('\t');
+        ASSERT_NE(tab, std::string::npos) << got[i];
+        EXPECT_EQ(got[i].substr(0, tab), std::to_string(expected[i].recNo)) << "line " << i + 1;
+        const std::string key = got[i].substr(tab + 1);
+        if (tag.keyType == 'N')
+            EXPECT_EQ(std::strtod(key.c_str(), nullptr), std::strtod(expected[i].text.c_str(), nullptr))
+                << "line " << i + 1 << ": " << key << " for " << expected[i].text;
+        else
+            EXPECT_EQ(key, expected[i].text) << "line " << i + 1;
+    }
+}
+
+class OmbrixDbManifestTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(OmbrixDbManifestTest, InfoStatesTheManifestHeaderFieldsAndTags) {
+    const Manifest m = readManifest(GetParam());
+    TempFolder scratch;
+    ToolRun r = runTool(scratch, "info " + quote(cdxFixture(m.fixture + ".dbf")) + " --index " + m.fixture);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const size_t firstLine = r.out.find('\n');
+    ASSERT_NE(firstLine, std::string::npos) << r.out;
+    const std::string table = r.out.substr(0, firstLine);
+    std::string upper = m.fixture + ".DBF";
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    EXPECT_EQ(table.rfind("table: ", 0), 0u) << table;
+    ASSERT_GT(table.size(), upper.size() + 7) << table;
+    EXPECT_EQ(table.substr(table.size() - upper.size()), upper) << table;
+    const char separator = table[table.size() - upper.size() - 1];
+    EXPECT_TRUE(separator == '/' || separator == '\\') << table;
+    EXPECT_EQ(r.out.substr(firstLine + 1), expectedInfo(m));
+}
+
+TEST_P(OmbrixDbManifestTest, WalkOfEveryTagListsTheManifestKeysInOrder) {
+    const Manifest m = readManifest(GetParam());
+    TempFolder scratch;
+    const std::string table = quote(cdxFixture(m.fixture + ".dbf"));
+    for (const ManifestTag& tag : m.tags) {
+        SCOPED_TRACE(m.fixture + " tag " + tag.name);
+        const std::string args = "walk " + table + " --index " + m.fixture + " --tag " + tag.name;
+        ToolRun all = runTool(scratch, args + " --use-deleted");
+        ASSERT_EQ(all.exitCode, 0) << all.err;
+        EXPECT_EQ(all.err, "");
+        expectWalkMatches(all.out, tag, m, true);
+        ToolRun live = runTool(scratch, args);
+        ASSERT_EQ(live.exitCode, 0) << live.err;
+        expectWalkMatches(live.out, tag, m, false);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, OmbrixDbManifestTest, ::testing::ValuesIn(cdxFixtureNames()));
+
+}  // namespace

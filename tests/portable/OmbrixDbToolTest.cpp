@@ -1,22 +1,15 @@
-// ombrix-db info and dump end to end: the built tool run on fixtures, its output compared.
+// ombrix-db info and dump end to end, and the command line every command shares: the built
+// tool run on fixtures, its output and exit code compared.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/FixtureManifest.h"
 #include "tests/support/ToolRun.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
-#ifdef OMBRIX_DB_TOOL
-
-using testsupport::TempFolder;
 
 using namespace testsupport;
 
@@ -106,4 +99,131 @@ TEST(OmbrixDbToolTest, EncipheredTableWithoutKeyIsRefused) {
     EXPECT_EQ(r.err.rfind("No Password for encrypted file ", 0), 0u) << r.err;
 }
 
-#endif  // OMBRIX_DB_TOOL
+// The command line: a word the tool does not know stops it before it opens anything.
+
+const std::vector<std::string> kCommandNames = {"info", "dump", "walk", "seek", "build", "lookup", "list"};
+
+// A refused command line: exit code 2, nothing on stdout, the fault (its whole first line)
+// and then the usage on stderr.
+// Where CLI11 words the fault, the first line need only name the word at fault (`mentions`).
+void expectUsageError(const ToolRun& r, const std::string& fault, const std::string& mentions = "") {
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(fault, 0), 0u) << r.err;
+    EXPECT_NE(r.err.substr(0, r.err.find('\n')).find(mentions), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\nusage: ombrix-db info TABLE"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\n       ombrix-db lookup [--db DIR] NAME...\n"), std::string::npos) << r.err;
+}
+
+TEST(OmbrixDbCommandLineTest, UnknownOptionOfEachCommandIsAUsageErrorWithExitCodeTwo) {
+    TempFolder scratch, db;
+    const std::string table = fixtureArg("a_tiny.dbf");
+    const struct {
+        std::string args, fault;
+    } cases[] = {
+        {"info " + table + " --indx a_tiny", "ombrix-db info: not expected: --indx a_tiny\n"},
+        {"dump " + table + " --keyy k", "ombrix-db dump: not expected: --keyy k\n"},
+        {"walk " + table + " --index a_tiny --tag NAME --use-delted",
+         "ombrix-db walk: not expected: --use-delted\n"},
+        {"seek " + table + " --index a_tiny --tag NAME --parital KEYLOG",
+         "ombrix-db seek: not expected: --parital\n"},
+        {"build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()) + " --plan",
+         "ombrix-db build: not expected: --plan\n"},
+        {"lookup --db " + quote(db.path().string()) + " keylog.exe --verbose",
+         "ombrix-db lookup: not expected: --verbose\n"},
+        {"list --dbb " + quote(db.path().string()), "ombrix-db list: not expected: --dbb " + db.path().string() + "\n"},
+        // An option of another command is just as unknown.
+        {"dump " + table + " --tag NAME", "ombrix-db dump: not expected: --tag NAME\n"},
+        {"lookup --plain keylog.exe", "ombrix-db lookup: not expected: --plain\n"},
+        // There are no one-letter options.
+        {"lookup -v keylog.exe", "ombrix-db lookup: not expected: -v\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        expectUsageError(runTool(scratch, c.args), c.fault);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(db.path())) << "a refused build writes nothing";
+}
+
+TEST(OmbrixDbCommandLineTest, MissingOrSurplusOperandsAndValuesAreUsageErrors) {
+    TempFolder scratch;
+    const std::string table = fixtureArg("a_tiny.dbf");
+    const struct {
+        std::string args, fault, mentions;
+    } cases[] = {
+        {"", "usage: ombrix-db info TABLE"},
+        {"dupm " + table, "ombrix-db: unknown command dupm\n"},
+        {"--key k dump " + table, "ombrix-db: unknown command --key\n"},
+        {"info", "ombrix-db info: ", "TABLE"},
+        {"dump " + table + " --key", "ombrix-db dump: ", "--key"},
+        {"dump " + table + " " + table, "ombrix-db dump: not expected: " + cdxFixture("a_tiny.dbf") + "\n"},
+        {"walk " + table + " --tag NAME", "ombrix-db walk: ", "--index"},
+        {"seek " + table + " --index a_tiny KEYLOG", "ombrix-db seek: ", "--tag"},
+        {"build " + quote(scratch.file("list.txt")), "ombrix-db build: ", "OUTDIR"},
+        {"lookup", "ombrix-db lookup: no NAME given\n"},
+        {"lookup --db", "ombrix-db lookup: ", "--db"},
+        {"list extra", "ombrix-db list: not expected: extra\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        ToolRun r = runTool(scratch, c.args);
+        if (c.args.empty()) {
+            EXPECT_EQ(r.exitCode, 2);
+            EXPECT_EQ(r.err.rfind(c.fault, 0), 0u) << r.err;
+        } else {
+            expectUsageError(r, c.fault, c.mentions);
+        }
+    }
+}
+
+TEST(OmbrixDbCommandLineTest, HelpOfEachCommandGoesToStdoutWithExitCodeZero) {
+    TempFolder scratch;
+    for (const std::string& command : kCommandNames) {
+        SCOPED_TRACE(command);
+        for (const char* help : {" --help", " -h"}) {
+            ToolRun r = runTool(scratch, command + help);
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_EQ(r.err, "");
+            EXPECT_NE(r.out.find("Usage: ombrix-db " + command + " "), std::string::npos) << r.out;
+        }
+    }
+    // Help comes before the check for the operands and options a command needs.
+    ToolRun r = runTool(scratch, "walk " + fixtureArg("a_tiny.dbf") + " --help");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("--use-deleted"), std::string::npos) << r.out;
+
+    r = runTool(scratch, "--help");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    for (const std::string& command : kCommandNames)
+        EXPECT_NE(r.out.find("\n  " + command + " "), std::string::npos) << command << " in\n" << r.out;
+}
+
+TEST(OmbrixDbCommandLineTest, DoubleDashEndsTheOptionsSoATableMayBeNamedLikeOne) {
+    TempFolder scratch, folder;
+    std::filesystem::copy_file(cdxFixture("a_tiny.dbf"), folder.file("--tiny.dbf"));
+    ToolRun plain = runTool(scratch, "dump " + fixtureArg("a_tiny.dbf"));
+    ToolRun r = runToolIn(scratch, folder, "dump -- --tiny.dbf");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, plain.out);
+    // After "--" even a known option is a word out of place.
+    r = runToolIn(scratch, folder, "dump -- --tiny.dbf --key k");
+    expectUsageError(r, "ombrix-db dump: not expected: --key k\n");
+}
+
+TEST(OmbrixDbCommandLineTest, OptionValuesTakeEitherFormAndTheLastOneCounts) {
+    TempFolder scratch;
+    std::string table = encipheredFixture(cdxFixtures().string(), "a_tiny", scratch, "k-1");
+    ToolRun spaced = runTool(scratch, "dump " + quote(table) + " --key k-1");
+    ASSERT_EQ(spaced.exitCode, 0) << spaced.err;
+    ToolRun joined = runTool(scratch, "dump " + quote(table) + " --key=k-1");
+    EXPECT_EQ(joined.exitCode, 0) << joined.err;
+    EXPECT_EQ(joined.out, spaced.out);
+    ToolRun corrected = runTool(scratch, "dump --key wrong " + quote(table) + " --key k-1");
+    EXPECT_EQ(corrected.exitCode, 0) << corrected.err;
+    EXPECT_EQ(corrected.out, spaced.out);
+    // A value that starts with "-" is still the option's value.
+    std::string dashed = encipheredFixture(cdxFixtures().string(), "b_multi", scratch, "-k");
+    ToolRun r = runTool(scratch, "dump " + quote(dashed) + " --key -k");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, runTool(scratch, "dump " + fixtureArg("b_multi.dbf")).out);
+}

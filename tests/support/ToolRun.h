@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -24,6 +25,15 @@ struct ToolRun {
 
 inline std::string quote(const std::string& s) { return "\"" + s + "\""; }
 
+// How many characters of arguments one tool run may carry: cmd.exe takes a command line of
+// 8,191 characters in all, the tool's path and the output files included; a POSIX shell takes
+// one command of up to 128 KiB.
+#ifdef _WIN32
+inline constexpr size_t kArgumentRoom = 6000;
+#else
+inline constexpr size_t kArgumentRoom = 100000;
+#endif
+
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -31,8 +41,8 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
-#ifdef OMBRIX_DB_TOOL
-// The tool's path as the build names it; under Wine a Unix path is reached through Z:.
+// The tool's path as the build names it (the test build always defines OMBRIX_DB_TOOL); under
+// Wine a Unix path is reached through Z:.
 inline std::string toolPath() {
     std::string p = OMBRIX_DB_TOOL;
 #ifdef _WIN32
@@ -44,7 +54,6 @@ inline std::string toolPath() {
 #endif
     return p;
 }
-#endif
 
 inline int exitCodeOf(int status) {
 #ifdef _WIN32
@@ -70,7 +79,6 @@ inline ToolRun runShell(const TempFolder& scratch, std::string command) {
     return r;
 }
 
-#ifdef OMBRIX_DB_TOOL
 inline ToolRun runTool(const TempFolder& scratch, const std::string& args) {
     return runShell(scratch, quote(toolPath()) + " " + args);
 }
@@ -84,6 +92,5 @@ inline ToolRun runToolIn(const TempFolder& scratch, const TempFolder& folder, co
 #endif
     return runShell(scratch, cd + quote(folder.path().string()) + " && " + quote(toolPath()) + " " + args);
 }
-#endif
 
 }  // namespace testsupport

@@ -1,39 +1,41 @@
 // ombrix-db: the commands and the parsed command line they share.
 #pragma once
 
-#include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace ombrixdb {
 
-// The command line after the command word:
-//   TABLE and any further plain words     -> positional (TABLE first)
-//   --key KEY                             -> key, hasKey
-//   --index FILE (repeatable)             -> indexFiles
-//   --tag NAME                            -> tag
-//   --db DIR                              -> options["db"]
-//   --name=value                          -> options["name"] = value (any name)
-//   --name (any other)                    -> flags["name"] = "" (a switch)
-// A command that needs an option it did not get raises std::runtime_error with a usage text.
+// The command line after the command word, as main reads it (main.cpp). Each command gets
+// only the options it declares; an unknown option or a missing operand never reaches it.
 struct CommandLine {
-    std::string command;
-    std::vector<std::string> positional;
-    std::string key;
-    bool hasKey = false;
-    std::vector<std::string> indexFiles;
-    std::string tag;
-    std::map<std::string, std::string> options;
-    std::map<std::string, std::string> flags;
+    // info, dump, walk, seek
+    std::string table;                    // TABLE
+    std::string key;                      // --key KEY; empty for a plain table
+    std::vector<std::string> indexFiles;  // --index FILE, in the order given
+    std::string tag;                      // --tag NAME
+    bool useDeleted = false;              // --use-deleted
+    // seek
+    bool partial = false;                 // --partial
+    bool noNear = false;                  // --no-near
+    std::string keysFrom;                 // --keys-from FILE
+    // seek: KEYTEXT...; lookup: NAME...
+    std::vector<std::string> words;
 
-    const std::string& table() const;   // positional[0]; raises when missing
-    bool flag(const std::string& name) const { return flags.count(name) != 0; }
+    // build
+    std::string source;                   // SOURCE
+    std::string outDir;                   // OUTDIR
+    bool plain = false;                   // --plain
+
+    // lookup, list
+    std::optional<std::string> db;        // --db DIR
 };
 
 // Each command writes its result to `out` and returns the process exit code. Engine errors
-// (ETableError, ETableEncryption, ETableExpression) and usage errors leave as exceptions;
-// main prints their message on stderr and exits with 1.
+// (ETableError, ETableEncryption, ETableExpression) and failed file operations leave as
+// exceptions; main prints their message on stderr and exits with 1.
 int cmdInfo(const CommandLine& cl, std::ostream& out);
 int cmdDump(const CommandLine& cl, std::ostream& out);
 int cmdWalk(const CommandLine& cl, std::ostream& out);

@@ -3,11 +3,12 @@
 //                                  keyloggerlist.cdx in OUTDIR (tag "SPDLL" holding the
 //                                  exchanged names), enciphered under the program's key;
 //                                  --plain leaves them unenciphered, for other readers
-//   lookup [--db DIR] NAME...      "hit" or "miss" for each name, by the program's own lookup
-//                                  on the database in DIR (default: the current directory)
+//   lookup [--db DIR] NAME...      "hit" or "miss" for each name, one line each in the order
+//                                  given, by the program's own lookup on the database in DIR
+//                                  (default: the current directory); names after "--" may
+//                                  start with "-"
 //   list [--db DIR]                the listed names, un-exchanged, in key order
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -41,10 +42,9 @@ std::string baseNameOf(const char* fileName) {
 class FolderScope {
 public:
     explicit FolderScope(const CommandLine& cl) {
-        auto it = cl.options.find("db");
-        if (it == cl.options.end()) return;
+        if (!cl.db) return;
         previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(it->second);
+        std::filesystem::current_path(*cl.db);
     }
     ~FolderScope() {
         std::error_code ec;
@@ -60,9 +60,8 @@ private:
 }  // namespace
 
 int cmdBuild(const CommandLine& cl, std::ostream& out) {
-    if (cl.positional.size() != 2) throw std::runtime_error("usage: ombrix-db build SOURCE OUTDIR [--plain]");
-    const scan::KeyloggerList list = scan::KeyloggerList::fromFile(cl.positional[0]);
-    const std::filesystem::path folder = cl.positional[1];
+    const scan::KeyloggerList list = scan::KeyloggerList::fromFile(cl.source);
+    const std::filesystem::path folder = cl.outDir;
     std::filesystem::create_directories(folder);
 
     dbf::DbfWriter table({{kKeyField, 'C', kKeyLength, 0}, {kProductField, 'C', scan::KeyloggerList::kMaxProduct, 0}});
@@ -82,7 +81,7 @@ int cmdBuild(const CommandLine& cl, std::ostream& out) {
     dbf::CdxWriter index;
     index.addTag(std::move(tag));
 
-    std::string key = cl.flag("plain") ? std::string() : scan::keyloggerTableKey();
+    std::string key = cl.plain ? std::string() : scan::keyloggerTableKey();
     const std::string base = baseNameOf(scan::KeyloggerDatabase::kTableName);
     try {
         table.write((folder / (base + ".dbf")).string(), key);
@@ -93,22 +92,20 @@ int cmdBuild(const CommandLine& cl, std::ostream& out) {
     }
     scan::wipe(key);
     out << list.entries().size() << " names written to " << (folder / (base + ".dbf")).string() << " and "
-        << (folder / (base + ".cdx")).string() << (cl.flag("plain") ? " (not enciphered)" : "") << "\n";
+        << (folder / (base + ".cdx")).string() << (cl.plain ? " (not enciphered)" : "") << "\n";
     return 0;
 }
 
 int cmdLookup(const CommandLine& cl, std::ostream& out) {
-    if (cl.positional.empty()) throw std::runtime_error("usage: ombrix-db lookup [--db DIR] NAME...");
     FolderScope scope(cl);
     dbf::TTableDataSet table;
     scan::KeyloggerDatabase database(table);
     database.open();
-    for (const std::string& name : cl.positional) out << (database.isKeylogger(name) ? "hit" : "miss") << "\n";
+    for (const std::string& name : cl.words) out << (database.isKeylogger(name) ? "hit" : "miss") << "\n";
     return 0;
 }
 
 int cmdList(const CommandLine& cl, std::ostream& out) {
-    if (!cl.positional.empty()) throw std::runtime_error("usage: ombrix-db list [--db DIR]");
     FolderScope scope(cl);
     dbf::TTableDataSet table;
     scan::KeyloggerDatabase database(table);

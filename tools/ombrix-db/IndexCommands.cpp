@@ -22,8 +22,9 @@
 //      [--keys-from FILE | --keys-from=FILE] KEYTEXT...
 //   FindKey for each KEYTEXT, then for each line of FILE (a final CR is dropped), exact
 //   unless --partial, near unless --no-near; prints "found RECNO", "notfound RECNO" (the
-//   record the table stands on afterwards) or "notfound eof". In the "--keys-from FILE"
-//   form FILE is the first word after TABLE.
+//   record the table stands on afterwards) or "notfound eof", one line for each key.
+//
+// walk and seek need --index and --tag; --index may be given more than once.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -59,11 +60,9 @@ const char* collationName(dbf::CdxCollation c) {
 
 // The table of `cl` with its index files open and the tag of --tag selected.
 struct OpenTable {
-    explicit OpenTable(const CommandLine& cl) : table(cl.table(), false, true, cl.key) {
-        if (cl.indexFiles.empty()) throw std::runtime_error("ombrix-db " + cl.command + ": no --index FILE given");
-        if (cl.tag.empty()) throw std::runtime_error("ombrix-db " + cl.command + ": no --tag NAME given");
+    explicit OpenTable(const CommandLine& cl) : table(cl.table, false, true, cl.key) {
         for (const auto& index : cl.indexFiles) table.OpenIndexFile(index);
-        table.setUseDeleted(cl.flag("use-deleted"));
+        table.setUseDeleted(cl.useDeleted);
         table.SelectTag(cl.tag);
     }
     dbf::DBO_dBHandler table;
@@ -80,7 +79,7 @@ void flushWhenFull(std::ostream& out, std::string& buffer) {
 }  // namespace
 
 void printIndexInfo(const CommandLine& cl, const std::string& indexFile, std::ostream& out) {
-    dbf::DBO_dBHandler table(cl.table(), false, true, cl.key);
+    dbf::DBO_dBHandler table(cl.table, false, true, cl.key);
     table.OpenIndexFile(indexFile);
     dbf::DBobjCDXFile* file = table.indexFile(1);
     const auto& tags = file->tags();
@@ -114,10 +113,9 @@ int cmdWalk(const CommandLine& cl, std::ostream& out) {
 }
 
 int cmdSeek(const CommandLine& cl, std::ostream& out) {
-    std::vector<std::string_view> keys(cl.positional.begin() + 1, cl.positional.end());
-    std::string keysFile;
+    std::vector<std::string_view> keys(cl.words.begin(), cl.words.end());
+    const std::string& keysFile = cl.keysFrom;
     std::string text;   // the keys file; `keys` views its lines
-    if (auto it = cl.options.find("keys-from"); it != cl.options.end()) keysFile = it->second;
     if (!keysFile.empty()) {
         std::ifstream in(keysFile, std::ios::binary);
         if (!in) throw std::runtime_error("ombrix-db seek: cannot read " + keysFile);
@@ -139,8 +137,8 @@ int cmdSeek(const CommandLine& cl, std::ostream& out) {
 
     OpenTable open(cl);
     dbf::DBO_dBHandler& t = open.table;
-    t.setExact(!cl.flag("partial"));
-    t.setNear(!cl.flag("no-near"));
+    t.setExact(!cl.partial);
+    t.setNear(!cl.noNear);
     std::string buffer;
     for (std::string_view key : keys) {
         bool found = t.FindKey(key);

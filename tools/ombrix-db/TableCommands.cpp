@@ -39,7 +39,7 @@ std::string hexByte(unsigned v) {
 
 int cmdInfo(const CommandLine& cl, std::ostream& out) {
     {
-        dbf::DBO_dBaseFld t(cl.table(), false, true, cl.key);
+        dbf::DBO_dBaseFld t(cl.table, false, true, cl.key);
         out << "table: " << t.fileName() << "\n";
         out << "version: " << hexByte(t.version()) << "\n";
         out << "records: " << t.recordCount() << "\n";
@@ -59,7 +59,7 @@ int cmdInfo(const CommandLine& cl, std::ostream& out) {
 }
 
 int cmdDump(const CommandLine& cl, std::ostream& out) {
-    dbf::DBO_dBaseFld t(cl.table(), false, true, cl.key);
+    dbf::DBO_dBaseFld t(cl.table, false, true, cl.key);
     std::string text;
     std::string line;
     for (t.GetRec(dbf::DBO_dBaseDBF::kFirst); !t.eof(); t.GetRec(dbf::DBO_dBaseDBF::kNext)) {
