@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/resource.h"
+#include "hook/HookBinding.h"
 #include "settings/IniFile.h"
 #include "settings/ListFile.h"
 #include "settings/SettingsFile.h"
@@ -25,6 +26,9 @@ constexpr const char* kHintRunning = "Ombrix - Keyboard Encryption Protection Ru
 constexpr const char* kHintClosing = "Ombrix - Keyboard Encryption Protection Closing ...";
 constexpr const char* kCaptionClose = "Close Keyboard Encryption (Ctrl+E)";
 constexpr const char* kCaptionOpen = "Open Keyboard Encryption (Ctrl+E)";
+// Encryption switched on, but the library or its exports were not found at start: no hook
+// runs, and the tray must not say that protection does.
+constexpr const char* kHintUnavailable = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll not loaded)";
 
 }  // namespace
 
@@ -205,11 +209,21 @@ void TForm1::ApplySettings(bool mayStopHook) {
     setEncryptionDisplay();
 }
 
-void TForm1::setEncryptionDisplay() {
+void TForm1::setMenuCaption() {
     ModifyMenuA(PopupMenu1.get(), OpenKeyloggerEncryption1, MF_BYCOMMAND | MF_STRING, OpenKeyloggerEncryption1,
                 switches.enabledEnc ? kCaptionClose : kCaptionOpen);
-    TrayIcon1->setIconIndex(switches.enabledEnc ? 0 : 1);
-    TrayIcon1->setHint(switches.enabledEnc ? kHintRunning : kHintClosing);
+}
+
+// The icon and hint say "running" only while a hook really runs.
+void TForm1::setTrayDisplay() {
+    const bool running = switches.enabledEnc && hookBinding_.bound();
+    TrayIcon1->setIconIndex(running ? 0 : 1);
+    TrayIcon1->setHint(running ? kHintRunning : switches.enabledEnc ? kHintUnavailable : kHintClosing);
+}
+
+void TForm1::setEncryptionDisplay() {
+    setMenuCaption();
+    setTrayDisplay();
 }
 
 // --- Commands -------------------------------------------------------------------------
@@ -232,6 +246,16 @@ void TForm1::SkinButton6Click() { TrayIcon1->HideMainForm(); }
 
 void TForm1::TrayIcon1DblClick() { TrayIcon1->ShowMainForm(); }
 
+// The tray menu item and Ctrl+E. The change lives in memory only: the settings file keeps
+// its value, and the next start reads it again.
+void TForm1::OpenKeyloggerEncryption1Click() {
+    switches.enabledEnc = !switches.enabledEnc;
+    setMenuCaption();
+    if (!hooked && switches.enabledEnc) startHooking();
+    if (hooked && !switches.enabledEnc) endHooking();
+    setTrayDisplay();
+}
+
 void TForm1::Exit1Click() {
     exitRequested = true;
     PostMessageA(hwnd(), WM_CLOSE, 0, 0);
@@ -241,6 +265,7 @@ void TForm1::menuCommand(UINT id) {
     switch (id) {
     case About1: SkinButton5Click(); break;
     case MainScreen1: TrayIcon1DblClick(); break;
+    case OpenKeyloggerEncryption1: OpenKeyloggerEncryption1Click(); break;
     case Help1: SkinButton4Click(); break;
     case AuthorSite1: SkinButton3Click(); break;
     case Exit1: Exit1Click(); break;
@@ -263,10 +288,25 @@ void TForm1::loadLists() {
     }
 }
 
-void TForm1::bindHookLibrary() {}
-void TForm1::startHooking() {}
-void TForm1::endHooking() {}
-void TForm1::releaseHookLibrary() {}
+// Raises "Error loading DLL", "Cannot find the DLL functions" or "Unable to create file
+// mapping"; what was bound before the error stays for the release.
+void TForm1::bindHookLibrary() { hookBinding_.bind(hwnd(), win::Application::exeFolder()); }
+
+// Without a bound library nothing is called and `hooked` stays false, so the calling
+// pattern holds whatever the library's state.
+void TForm1::startHooking() {
+    if (hooked || !hookBinding_.bound()) return;
+    hookBinding_.start(win::Application::exeFolder());
+    hooked = true;
+}
+
+void TForm1::endHooking() {
+    if (!hooked) return;
+    hookBinding_.end();
+    hooked = false;
+}
+
+void TForm1::releaseHookLibrary() { hookBinding_.release(hwnd()); }
 // TableDataSet1 keeps its design-time settings; nothing ever opens it.
 void TForm1::configureTables() {
     TableDataSet1.setTableName("spywaredb.dbf");
@@ -316,6 +356,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
         if (wp == kTimertrayiconId) TimertrayiconTimer();
         if (wp == kTimer2Id) Timer2Timer();
+        return 0;
+    case WM_HOTKEY:
+        if (hookBinding_.hotKeyId() != 0 && wp == hookBinding_.hotKeyId()) OpenKeyloggerEncryption1Click();
         return 0;
     case WM_QUERYENDSESSION:
         WMQueryEndSession(result);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbf/dataset/TTableDataSet.h"
+#include "hook/HookBinding.h"
 #include "scan/KeyloggerDatabase.h"
 #include "scan/KeyloggerScanner.h"
 #include "scan/TmLog.h"
@@ -116,6 +117,7 @@ private:
     void SkinButton5Click();
     void SkinButton6Click();
     void TrayIcon1DblClick();
+    void OpenKeyloggerEncryption1Click();
     void Exit1Click();
 
     // Steps that later parts of the program fill.
@@ -130,6 +132,8 @@ private:
     void btnStartClick();
     void reportScanError(const std::exception& e);
 
+    void setMenuCaption();
+    void setTrayDisplay();
     void setEncryptionDisplay();
     void paint();
 
@@ -144,6 +148,9 @@ private:
     ui::TSkinButton SkinButton3{73, 481, 157, 38, "Go to  Site"};
 
     settings::Tsetupform* setupform_ = nullptr;
+
+    // The keyboard-encryption library, its shared block and the hot key.
+    hook::HookBinding hookBinding_;
 
     std::unique_ptr<scan::KeyloggerScanner> scanner_;
     // An error box of the scan is on screen, and the message last shown since the last scan

@@ -104,6 +104,10 @@ ProgramUnderTest::ProgramUnderTest(const std::string& exeName) : folder_(makeTem
         std::string file = programDir() + name;
         if (!CopyFileA(file.c_str(), path(name).c_str(), FALSE)) throw std::runtime_error("cannot copy " + file);
     }
+    // The recording stand-in for the keyboard-encryption library, so that a start shows no
+    // "Error loading DLL." box; tests of the binding replace or remove it.
+    if (!CopyFileA(OMBRIX_HOOKLIB_FULL, path("zarurarevidev.dll").c_str(), FALSE))
+        throw std::runtime_error("cannot copy " OMBRIX_HOOKLIB_FULL);
 }
 
 ProgramUnderTest::~ProgramUnderTest() {

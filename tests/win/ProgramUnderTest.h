@@ -1,4 +1,5 @@
-// Starts ombrix.exe, beside its keylogger database, from a fresh temporary program folder and
+// Starts ombrix.exe, beside its keylogger database and a recording stand-in for its
+// keyboard-encryption library, from a fresh temporary program folder and
 // talks to it from outside: window messages, real mouse clicks and keys, its message boxes and
 // its exit code. Every process it started is ended and the folder removed when the object goes.
 #pragma once
