@@ -3,8 +3,11 @@
 
 #include <utility>
 
+#include "app/Abouts.h"
+#include "app/Shell.h"
 #include "app/resource.h"
 #include "hook/HookBinding.h"
+#include "scan/SecretText.h"
 #include "settings/IniFile.h"
 #include "settings/ListFile.h"
 #include "settings/SettingsFile.h"
@@ -107,6 +110,8 @@ void TForm1::createLog() {
         }
     };
     apply([&] { mLog1->setLogFileName(kLogFileName); });
+    char full[MAX_PATH] = "";
+    logPath_ = GetFullPathNameA(kLogFileName, MAX_PATH, full, nullptr) ? full : kLogFileName;
     mLog1->setShowSeverityLevelInLog(false);
     apply([&] { mLog1->setTraceLevel(scan::mtrcOperation); });
     apply([&] { mLog1->setTraceLevelRegKeyValue(scan::TmLog::kDefaultRegKey); });
@@ -238,9 +243,23 @@ void TForm1::SkinButton1Click() {
     ApplySettings();
 }
 
-void TForm1::SkinButton3Click() {}  // the web site
-void TForm1::SkinButton4Click() {}  // the help file
-void TForm1::SkinButton5Click() {}  // the about box
+// The maker's web site: the address is deciphered just before use.
+void TForm1::SkinButton3Click() {
+    siteAddress = scan::siteAddress();
+    openInShell(siteAddress);
+}
+
+void TForm1::SkinButton4Click() { openIfExists(win::Application::exeFolder() + "omx.chm"); }
+
+void TForm1::SkinButton5Click() {
+    if (abouts_) abouts_->showOrRaise();
+}
+
+void TForm1::About1Click() { SkinButton5Click(); }
+
+// The log the program really writes, wherever the program was started from: the file beside
+// the executable is another program's (or an older run's) when the folders differ.
+void TForm1::LogFile1Click() { openIfExists(logPath_); }
 
 void TForm1::SkinButton6Click() { TrayIcon1->HideMainForm(); }
 
@@ -263,11 +282,12 @@ void TForm1::Exit1Click() {
 
 void TForm1::menuCommand(UINT id) {
     switch (id) {
-    case About1: SkinButton5Click(); break;
+    case About1: About1Click(); break;
     case MainScreen1: TrayIcon1DblClick(); break;
     case OpenKeyloggerEncryption1: OpenKeyloggerEncryption1Click(); break;
     case Help1: SkinButton4Click(); break;
     case AuthorSite1: SkinButton3Click(); break;
+    case LogFile1: LogFile1Click(); break;
     case Exit1: Exit1Click(); break;
     default: break;
     }

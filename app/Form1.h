@@ -27,6 +27,8 @@ class Tsetupform;
 
 namespace app {
 
+class TAbouts;
+
 // Posted by a second copy of the program to bring the running one forward.
 constexpr UINT WM_ACTIVATE_INSTANCE = WM_USER + 0x1000;
 
@@ -58,7 +60,10 @@ public:
     ~TForm1() override;
 
     // The dialogs that the entry creates after the main window.
-    void setDialogs(settings::Tsetupform* setupform) { setupform_ = setupform; }
+    void setDialogs(settings::Tsetupform* setupform, TAbouts* abouts) {
+        setupform_ = setupform;
+        abouts_ = abouts;
+    }
 
     // Shows the window for the first time (FormShow runs).
     void Show();
@@ -118,6 +123,8 @@ private:
     void SkinButton6Click();
     void TrayIcon1DblClick();
     void OpenKeyloggerEncryption1Click();
+    void About1Click();
+    void LogFile1Click();
     void Exit1Click();
 
     // Steps that later parts of the program fill.
@@ -148,6 +155,10 @@ private:
     ui::TSkinButton SkinButton3{73, 481, 157, 38, "Go to  Site"};
 
     settings::Tsetupform* setupform_ = nullptr;
+    TAbouts* abouts_ = nullptr;
+    // The log file the program writes: opened by bare name in the folder that was current
+    // at start, which the program never changes.
+    std::string logPath_;
 
     // The keyboard-encryption library, its shared block and the hot key.
     hook::HookBinding hookBinding_;

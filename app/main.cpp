@@ -1,6 +1,7 @@
 // Program entry: one copy per logon. A second copy brings the running one forward and ends.
 #include <windows.h>
 
+#include "app/Abouts.h"
 #include "app/Form1.h"
 #include "settings/SetupForm.h"
 #include "settings/SetupFormB.h"
@@ -42,10 +43,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
     win::Application::setTitle("Ombrix");
     app::TForm1 Form1;
+    app::TAbouts Abouts(Form1.hwnd());
     settings::Tsetupform setupform(Form1.hwnd());
     settings::Tsetupformb setupformb(Form1.hwnd());
     settings::Tsetupformw setupformw(Form1.hwnd());
-    Form1.setDialogs(&setupform);
+    Form1.setDialogs(&setupform, &Abouts);
     // The lists are gone once the window has closed; no edit can start after that.
     setupform.OnEditWhiteList = [&] {
         if (Form1.WhiteList) setupformw.edit(*Form1.WhiteList);

@@ -19,6 +19,11 @@ constexpr const char* kTableKeyText =
     "7b85e7929b4f003f"
     "ee3edf7539795307e9003e5d4b5a381c6f50432170640bbc5a1706219ed2b909ec3719714f1c8571af55978966";
 
+// The maker's web address, opened by the web-site commands.
+constexpr const char* kSiteAddressText =
+    "5d13a740c29e6108"
+    "db832f2096ccec1e93e495b2f5a8afd98a3e6221f96893";
+
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -80,6 +85,8 @@ std::string encipherSecret(std::string_view plain, const uint8_t iv[8]) {
 }
 
 std::string keyloggerTableKey() { return decipherSecret(kTableKeyText); }
+
+std::string siteAddress() { return decipherSecret(kSiteAddressText); }
 
 void wipe(std::string& s) noexcept {
     volatile char* p = s.data();

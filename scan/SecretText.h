@@ -19,6 +19,9 @@ std::string encipherSecret(std::string_view plain, const uint8_t iv[8]);
 // The keylogger table's key, deciphered from its 106-character text.
 std::string keyloggerTableKey();
 
+// The maker's web address, deciphered.
+std::string siteAddress();
+
 // Overwrites a string's characters before it is dropped.
 void wipe(std::string& s) noexcept;
 

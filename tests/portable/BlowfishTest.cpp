@@ -79,6 +79,10 @@ TEST(SecretTextTest, TableKeyComesFromAText106CharactersLong) {
     for (char c : key) EXPECT_TRUE(c > ' ' && c < 127) << "printable";
 }
 
+TEST(SecretTextTest, SiteAddressDeciphersToAnHttpsAddress) {
+    EXPECT_EQ(scan::siteAddress().rfind("https://", 0), 0u);
+}
+
 TEST(SecretTextTest, RefusesTextOfTheWrongForm) {
     EXPECT_THROW(scan::decipherSecret("0011"), std::invalid_argument);
     EXPECT_THROW(scan::decipherSecret("00112233445566778"), std::invalid_argument);

@@ -9,7 +9,7 @@ set_tests_properties(wine.prefix.stop PROPERTIES FIXTURES_CLEANUP wine)
 file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_executable(ombrix_win_tests ${win_tests})
 target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_scan ombrix_ui GTest::gtest_main
-    psapi)
+    psapi shlwapi)
 string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
 string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
 target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
@@ -32,6 +32,13 @@ set_target_properties(ombrix_scan_target PROPERTIES OUTPUT_NAME scan_target
 string(REPLACE "/" "\\\\" scan_target_win "Z:${CMAKE_BINARY_DIR}/tests/scan_target.exe")
 target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_SCAN_TARGET=\"${scan_target_win}\"")
 add_dependencies(ombrix_win_tests ombrix_scan_target)
+# The shell's handler in the window-command tests: it records what it was asked to open.
+add_executable(ombrix_shell_recorder WIN32 ${CMAKE_CURRENT_LIST_DIR}/target/ShellRecorder.cpp)
+set_target_properties(ombrix_shell_recorder PROPERTIES OUTPUT_NAME shell_recorder
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+string(REPLACE "/" "\\\\" shell_recorder_win "Z:${CMAKE_BINARY_DIR}/tests/shell_recorder.exe")
+target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_SHELL_RECORDER=\"${shell_recorder_win}\"")
+add_dependencies(ombrix_win_tests ombrix_shell_recorder)
 # The scan tests build their own keylogger tables with the tool.
 target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_FILE:ombrix-db>\"")
 add_dependencies(ombrix_win_tests ombrix-db)

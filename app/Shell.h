@@ -1,0 +1,17 @@
+// Opening documents and web addresses with the shell.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+// Asks the shell to open `target` (a document or a web address) with the verb "open", the
+// desktop window as owner and the normal show state. The shell's answer is not examined: a
+// missing browser or file association is not the program's to report.
+void openInShell(const std::string& target);
+
+// Opens a file with the shell's default verb and no owner when it exists; does nothing,
+// and says nothing, when it does not.
+void openIfExists(const std::string& path);
+
+}  // namespace app

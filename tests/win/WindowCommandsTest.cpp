@@ -1,0 +1,188 @@
+// The window commands driven from outside: the about box, help, the log viewer and the web
+// site. What the shell is asked to open is recorded by a handler registered for the test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <string>
+
+#include "tests/win/ProgramUnderTest.h"
+
+using testing_support::ProgramUnderTest;
+
+namespace {
+
+enum Command : UINT { About1 = 201, Help1 = 204, AuthorSite1 = 205, LogFile1 = 206, Exit1 = 207 };
+
+// Makes the recorder the current user's handler for `scheme` (a protocol such as "https")
+// or for a file extension's type, and takes it back at the end.
+class ShellHandler {
+public:
+    ShellHandler(const ProgramUnderTest& program, const std::string& classKey) : key_("Software\\Classes\\" + classKey) {
+        recorder_ = program.path("shell_recorder.exe");
+        CopyFileA(OMBRIX_SHELL_RECORDER, recorder_.c_str(), FALSE);
+        calls_ = program.path("shellcalls.txt");
+        HKEY key;
+        RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExA(key, "URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        RegCloseKey(key);
+        std::string command = "\"" + recorder_ + "\" \"%1\"";
+        HKEY open;
+        RegCreateKeyExA(HKEY_CURRENT_USER, (key_ + "\\shell\\open\\command").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &open, nullptr);
+        RegSetValueExA(open, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(command.size() + 1));
+        RegCloseKey(open);
+    }
+    ~ShellHandler() { SHDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+
+    std::string calls() const { return testing_support::fileText(calls_); }
+    bool waitForCall() const {
+        return ProgramUnderTest::waitUntil([&] { return !calls().empty(); }, 20000);
+    }
+
+private:
+    std::string key_;
+    std::string recorder_;
+    std::string calls_;
+};
+
+HWND startShown(ProgramUnderTest& program) {
+    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    program.start();
+    HWND w = program.waitForMainWindow();
+    if (w) ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; });
+    return w;
+}
+
+// Exit is handled after every message posted before it: when the program has ended, so
+// have the commands, and anything they were going to show would have shown.
+void exitAfterCommands(ProgramUnderTest& program, HWND w) {
+    PostMessageA(w, WM_COMMAND, Exit1, 0);
+    EXPECT_EQ(program.process().waitForExit(20000), 0u);
+}
+
+}  // namespace
+
+TEST(WindowCommandsTest, AboutOpensFromMenuAndButtonAndClosesWithOk) {
+    ProgramUnderTest program;
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_COMMAND, About1, 0);
+    HWND about = program.waitForWindow("About Ombrix");
+    ASSERT_TRUE(about);
+    RECT client{};
+    GetClientRect(about, &client);
+    EXPECT_EQ(client.right, 470);
+    EXPECT_EQ(client.bottom, 248);
+    EXPECT_TRUE(GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(about, IDOK)));
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(about); }));
+
+    // The About button of the window: a real click inside its area.
+    ProgramUnderTest::click(w, POINT{163 + 36, 333 + 13});
+    EXPECT_TRUE(program.waitForWindow("About Ombrix"));
+}
+
+TEST(WindowCommandsTest, AboutChosenAgainWhileOpenRaisesTheOneBox) {
+    ProgramUnderTest program;
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_COMMAND, About1, 0);
+    HWND about = program.waitForWindow("About Ombrix");
+    ASSERT_TRUE(about);
+    // The tray menu still works while the box is open; a second About is one more message
+    // in the queue, followed by a marker that the box's loop handles after it.
+    PostMessageA(w, WM_COMMAND, About1, 0);
+    PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(about, IDOK)));
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(about); }));
+    exitAfterCommands(program, w);
+}
+
+TEST(WindowCommandsTest, PictureAndTextLineOpenTheSiteAndLeaveTheBoxOpen) {
+    ProgramUnderTest program;
+    ShellHandler https(program, "https");
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_COMMAND, About1, 0);
+    HWND about = program.waitForWindow("About Ombrix");
+    ASSERT_TRUE(about);
+    ProgramUnderTest::click(about, POINT{358 + 40, 18 + 90});  // the picture
+    ASSERT_TRUE(https.waitForCall());
+    EXPECT_NE(https.calls().find("https://"), std::string::npos) << https.calls();
+    EXPECT_TRUE(IsWindowVisible(about));
+}
+
+TEST(WindowCommandsTest, WebSiteHandsTheDecipheredAddressToTheShell) {
+    ProgramUnderTest program;
+    ShellHandler https(program, "https");
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_COMMAND, AuthorSite1, 0);
+    ASSERT_TRUE(https.waitForCall());
+    EXPECT_NE(https.calls().find("https://ombrix.example/"), std::string::npos) << https.calls();
+}
+
+TEST(WindowCommandsTest, HelpAndViewLogWithTheirFilesMissingDoNothing) {
+    ProgramUnderTest program;
+    ShellHandler chm(program, "chm.file");
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    ASSERT_FALSE(program.exists("omx.chm"));
+    ASSERT_FALSE(program.exists("keyloggerstop.log"));
+    PostMessageA(w, WM_COMMAND, Help1, 0);
+    PostMessageA(w, WM_COMMAND, LogFile1, 0);
+    exitAfterCommands(program, w);
+    EXPECT_EQ(program.messageBox(), nullptr);
+    EXPECT_TRUE(chm.calls().empty());
+}
+
+TEST(WindowCommandsTest, HelpOpensTheHelpFileBesideTheProgram) {
+    ProgramUnderTest program;
+    ShellHandler chm(program, "chm.file");
+    {
+        HKEY ext;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.chm", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ext,
+                        nullptr);
+        RegSetValueExA(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("chm.file"), 9);
+        RegCloseKey(ext);
+    }
+    program.writeFile("omx.chm", "help");
+    HWND w = startShown(program);
+    ASSERT_TRUE(w);
+    PostMessageA(w, WM_COMMAND, Help1, 0);
+    ASSERT_TRUE(chm.waitForCall());
+    EXPECT_NE(chm.calls().find(program.path("omx.chm")), std::string::npos) << chm.calls();
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.chm");
+}
+
+TEST(WindowCommandsTest, ViewLogOpensTheLogTheProgramWritesEvenWhenStartedFromElsewhere) {
+    ProgramUnderTest program;
+    ProgramUnderTest elsewhere;  // the folder that is current at start
+    ShellHandler log(program, "txtfile");
+    {
+        HKEY ext;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.log", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ext,
+                        nullptr);
+        RegSetValueExA(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("txtfile"), 8);
+        RegCloseKey(ext);
+    }
+    elsewhere.writeFile("keyloggerstop.log", "a stop\r\n");
+    program.writeFile("keyloggerstop.log", "someone else's\r\n");
+    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    std::string commandLine = "\"" + program.path("ombrix.exe") + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessA(program.path("ombrix.exe").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, elsewhere.folder().c_str(), &si, &pi));
+    testing_support::Process copy(pi);
+    HWND w = nullptr;
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return (w = FindWindowA("Ombrix", nullptr)) != nullptr; }, 15000));
+    PostMessageA(w, WM_COMMAND, LogFile1, 0);
+    ASSERT_TRUE(log.waitForCall());
+    EXPECT_NE(log.calls().find(elsewhere.path("keyloggerstop.log")), std::string::npos) << log.calls();
+    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.log");
+}
