@@ -31,8 +31,8 @@ struct Running {
         main = program.waitForMainWindow();
         EXPECT_TRUE(main);
         if (expectBox) return;
-        ProgramUnderTest::waitUntil([&] { return visible(main); });
-        Sleep(300);
+        // Clicks go to the window once its first showing is over.
+        EXPECT_TRUE(ProgramUnderTest::waitUntilShown(main));
     }
 
     HWND openSettings() const {
@@ -69,12 +69,18 @@ TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
     // Typing goes into the memo and replaces nothing: the text is not selected.
     DWORD selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), HIWORD(selection));
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
-    EXPECT_EQ(gui.hwndFocus, GetDlgItem(white, kMemo1));
+    auto focus = [&] {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
+        return gui.hwndFocus;
+    };
+    EXPECT_EQ(focus(), GetDlgItem(white, kMemo1));
     // Nor when the user tabs round to it: memo, Save, Cancel, memo.
-    for (int i = 0; i < 3; ++i) ProgramUnderTest::pressKey(VK_TAB);
+    ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, IDOK); }));
+    for (int i = 0; i < 2; ++i) ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, kMemo1); }));
     selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), HIWORD(selection));
     press(white, IDCANCEL);
@@ -130,7 +136,9 @@ TEST(ListsInProgramTest, SaveThatCannotCreateTheFileShowsTheErrorAndKeepsTheEdit
     press(white, IDOK);
     EXPECT_EQ(program.waitForMessageBox(), "Cannot create file " + program.path("wl.txt") + ".");
     program.dismissMessageBox();
-    Sleep(300);
+    // The Save handler that showed the box has ended: had it closed the editor, it would be
+    // hidden now.
+    ASSERT_TRUE(ProgramUnderTest::settled(white));
     EXPECT_TRUE(visible(white));
     EXPECT_EQ(windowText(GetDlgItem(white, kMemo1)), "typed.exe");
     press(white, IDCANCEL);
@@ -148,8 +156,8 @@ TEST(ListsInProgramTest, ListFileThatCannotBeReadAtStartIsShownAndTheProgramCome
     EXPECT_EQ(program.waitForMessageBox(15000), "Cannot open file " + program.path("bl.txt") + ".");
     program.dismissMessageBox();
     CloseHandle(held);
-    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
-    Sleep(300);
+    // Every box of start-up comes before the window shows.
+    EXPECT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
     EXPECT_FALSE(program.messageBox()) << "one message only";
     EXPECT_TRUE(run.openSettings());
 }
@@ -176,8 +184,8 @@ TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgr
     Running run(program, true);
     EXPECT_EQ(program.waitForMessageBox(15000), "Failed to set data for 'keyloggerstop.log'") << "no full stop after a quote";
     program.dismissMessageBox();
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
-    Sleep(500);
+    // Every box of start-up comes before the window shows.
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
     EXPECT_FALSE(program.messageBox()) << "one message only";
     EXPECT_EQ(testing_support::machineDword(kLogKey, "keyloggerstop.log"), -1);
 
