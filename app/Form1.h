@@ -145,6 +145,11 @@ private:
 
     settings::Tsetupform* setupform_ = nullptr;
 
+    // Creation is over (FormCreate has run): from then on the window may be shown.
+    bool created_ = false;
+    // Why the log's registry record could not be written, until it is shown.
+    std::string recordFailure_;
+
     std::unique_ptr<scan::KeyloggerScanner> scanner_;
     // An error box of the scan is on screen, and the message last shown since the last scan
     // that ran to its end.

@@ -14,6 +14,7 @@ constexpr POINT kSettingButton{152 + 42, 296 + 12};
 constexpr int kSpeedButton1 = 111;  // "Edit White List"
 constexpr int kSpeedButton2 = 112;  // "Edit Black  List"
 constexpr int kMemo1 = 102;
+enum { CheckBox1 = 101, CheckBox2, CheckBox3, CheckBox4 };
 const std::string kLogKey = "software\\zarurarevidev\\logs";
 
 bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
@@ -52,6 +53,17 @@ struct Running {
 bool hidden(HWND w) {
     return ProgramUnderTest::waitUntil([&] { return !visible(w); });
 }
+
+// Makes the log's registry key unwritable for the life of the object: its parent is
+// volatile, so the system refuses the lasting key the log asks for.
+struct UnwritableLogKey {
+    bool made;
+    UnwritableLogKey() {
+        testing_support::deleteMachineKey("software\\zarurarevidev");
+        made = testing_support::createVolatileMachineKey("software\\zarurarevidev");
+    }
+    ~UnwritableLogKey() { testing_support::deleteMachineKey("software\\zarurarevidev"); }
+};
 
 }  // namespace
 
@@ -171,14 +183,10 @@ TEST(ListsInProgramTest, StartRecordsTheLogsTraceLevelUnderItsKey) {
     EXPECT_FALSE(program.messageBox());
 }
 
-// An account that may not write below HKEY_LOCAL_MACHINE: here the key's parent is volatile,
-// so the system refuses the lasting key the log asks for.
+// An account that may not write below HKEY_LOCAL_MACHINE.
 TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgramComesUpWhole) {
-    testing_support::deleteMachineKey("software\\zarurarevidev");
-    ASSERT_TRUE(testing_support::createVolatileMachineKey("software\\zarurarevidev"));
-    struct Cleanup {
-        ~Cleanup() { testing_support::deleteMachineKey("software\\zarurarevidev"); }
-    } cleanup;
+    UnwritableLogKey key;
+    ASSERT_TRUE(key.made);
     ProgramUnderTest program;
     program.writeFile("wl.txt", "safe.exe");
     Running run(program, true);
@@ -198,5 +206,37 @@ TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgr
     press(white, IDCANCEL);
     ASSERT_TRUE(hidden(white));
     press(settings, IDCANCEL);
+    EXPECT_TRUE(program.process().running());
+}
+
+// The box about the record is up while a second copy starts: the activation it posts is
+// handled in the box's message loop. The window comes forward then with the user's saved
+// switches in force, not with the defaults of a settings file that was never read.
+TEST(ListsInProgramTest, SecondCopyStartedWhileTheRegistryBoxIsUpLeavesTheSavedSwitchesInForce) {
+    UnwritableLogKey key;
+    ASSERT_TRUE(key.made);
+    ProgramUnderTest program;
+    const std::string stored = "[main]\r\nenabledenc=0\r\nstopkeylog=1\r\nenabledwhite=0\r\nenabledblack=1\r\n";
+    program.writeFile("ombrix.ini", stored);
+    Running run(program, true);
+    ASSERT_EQ(program.waitForMessageBox(15000), "Failed to set data for 'keyloggerstop.log'");
+
+    auto& second = program.start();
+    EXPECT_EQ(second.waitForExit(15000), 0u);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); })) << "brought forward while the box is up";
+    EXPECT_TRUE(program.messageBox()) << "the box is still up";
+    program.dismissMessageBox();
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
+    EXPECT_FALSE(program.messageBox()) << "one message only";
+
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::vector<bool> shown;
+    for (int id : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
+        shown.push_back(SendMessageA(GetDlgItem(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    EXPECT_EQ(shown, (std::vector<bool>{false, true, false, true}));
+    press(settings, IDCANCEL);
+    ASSERT_TRUE(hidden(settings));
+    EXPECT_EQ(program.readFile("ombrix.ini"), stored);
     EXPECT_TRUE(program.process().running());
 }
