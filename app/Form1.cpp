@@ -48,6 +48,11 @@ TForm1::TForm1() {
     } catch (const std::exception& e) {
         win::Application::showException(e);
     }
+    created_ = true;
+    TrayIcon1->setEnabled(true);
+    // Shown only now: its message loop may run a showing (a second copy's activation), which
+    // needs the settings file name and the lists that FormCreate has just made.
+    if (!recordFailure_.empty()) win::Application::showError(std::exchange(recordFailure_, {}));
 }
 
 TForm1::~TForm1() = default;
@@ -61,6 +66,9 @@ void TForm1::createComponents() {
     TrayIcon1->setMinimizeToTray(true);
     TrayIcon1->setIconVisible(true);
     TrayIcon1->setIconIndex(0);
+    // Its clicks and menu wait for the end of creation: a showing or an Exit chosen from it
+    // while a box of creation is up would meet a window without its lists and settings.
+    TrayIcon1->setEnabled(false);
     TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
 
     PopupMenu1.reset(CreatePopupMenu());
@@ -93,7 +101,7 @@ void TForm1::createComponents() {
 // The log records its trace level below HKEY_LOCAL_MACHINE, which an ordinary account may
 // not write to. Nothing in the program reads that record, so its failure must not cost the
 // log or the rest of the window: every setting is applied all the same, and the failure is
-// shown once, naming the record of the program's own log file.
+// shown once, naming the record of the program's own log file, when creation is over.
 void TForm1::createLog() {
     std::string failure;
     try {
@@ -115,7 +123,7 @@ void TForm1::createLog() {
     mLog1->setShowSeverityLevelInLog(false);
     apply([&] { mLog1->setTraceLevel(scan::mtrcOperation); });
     apply([&] { mLog1->setTraceLevelRegKeyValue(scan::TmLog::kDefaultRegKey); });
-    if (!failure.empty()) win::Application::showError(failure);
+    recordFailure_ = failure;
 }
 
 void TForm1::Show() { ShowWindow(hwnd(), SW_SHOWNORMAL); }
@@ -199,6 +207,9 @@ void TForm1::WMQueryEndSession(LRESULT& result) {
 }
 
 void TForm1::WMActivateInstance() {
+    // A copy started while a box of creation is up: the entry shows the window as soon as
+    // creation is over, so there is nothing to bring forward yet.
+    if (!created_) return;
     if (IsIconic(hwnd())) {
         ShowWindow(hwnd(), SW_RESTORE);
         return;

@@ -163,6 +163,11 @@ private:
     // The keyboard-encryption library, its shared block and the hot key.
     hook::HookBinding hookBinding_;
 
+    // Creation is over (FormCreate has run): from then on the window may be shown.
+    bool created_ = false;
+    // Why the log's registry record could not be written, until it is shown.
+    std::string recordFailure_;
+
     std::unique_ptr<scan::KeyloggerScanner> scanner_;
     // An error box of the scan is on screen, and the message last shown since the last scan
     // that ran to its end.

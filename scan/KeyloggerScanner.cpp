@@ -7,7 +7,8 @@
 
 namespace scan {
 
-KeyloggerScanner::KeyloggerScanner(TmLog& log) : log_(log), self_(GetCurrentProcessId()) {}
+KeyloggerScanner::KeyloggerScanner(TmLog& log, CreateSnapshotFn stopSnapshot)
+    : log_(log), self_(GetCurrentProcessId()), stopSnapshot_(stopSnapshot) {}
 
 KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
     Report report;
@@ -36,7 +37,7 @@ bool KeyloggerScanner::ExamineProcess(const std::string& processName, const Scan
 void KeyloggerScanner::stop(const std::string& name) {
     // Without the privilege the stop still reaches the user's own processes.
     EnablePrivilege(GetCurrentProcess(), "SeDebugPrivilege");
-    StopOutcome outcome = StopProcessesByName(name);
+    StopOutcome outcome = StopProcessesByName(name, stopSnapshot_);
     try {
         for (const std::string& line : stopLogLines(name, outcome)) log_.Log(line, mtrcOperation);
     } catch (const std::exception& e) {

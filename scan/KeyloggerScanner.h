@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "scan/ProcessSnapshot.h"
 #include "scan/ScanRules.h"
 #include "scan/TmLog.h"
 
@@ -18,10 +19,12 @@ public:
         bool snapshotFailed = false;
         DWORD error = 0;      // the system's code when the snapshot failed
         int processes = 0;    // process entries walked
-        int stops = 0;        // names stopped (each with its log lines)
+        int stops = 0;        // names the rules stopped (each with its log lines), ended or not
     };
 
-    explicit KeyloggerScanner(TmLog& log);
+    // A stop sees the running processes through a snapshot taken with `stopSnapshot`, the
+    // system's function when null.
+    explicit KeyloggerScanner(TmLog& log, CreateSnapshotFn stopSnapshot = nullptr);
 
     // One walk over a snapshot of the whole system (TH32CS_SNAPALL), examining every process
     // entry but the program's own. A snapshot the system refuses ends the walk at once with
@@ -40,6 +43,7 @@ private:
 
     TmLog& log_;
     DWORD self_;
+    CreateSnapshotFn stopSnapshot_;
 };
 
 // The text the program shows when it cannot take a snapshot: "Oops..." and the system's text.

@@ -2,14 +2,18 @@
 #include "scan/ProcessControl.h"
 
 #include "scan/ProcessName.h"
-#include "scan/ProcessSnapshot.h"
+#include "win32/Win32Error.h"
 
 namespace scan {
 
-StopOutcome StopProcessesByName(const std::string& name) {
+StopOutcome StopProcessesByName(const std::string& name, CreateSnapshotFn createSnapshot) {
     const DWORD self = GetCurrentProcessId();
     StopOutcome outcome;
-    ProcessSnapshot snapshot(TH32CS_SNAPPROCESS);
+    ProcessSnapshot snapshot(TH32CS_SNAPPROCESS, createSnapshot);
+    if (snapshot.failed()) {
+        outcome.snapshotFailure = win::errorText(snapshot.error());
+        return outcome;
+    }
     snapshot.forEachProcess([&](const PROCESSENTRY32& entry) {
         if (entry.th32ProcessID == self || !reachedByStop(exeFileOf(entry), name)) return;
         ++outcome.matched;

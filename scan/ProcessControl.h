@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "scan/ProcessSnapshot.h"
 #include "scan/ScanRules.h"
 
 namespace scan {
@@ -13,8 +14,10 @@ namespace scan {
 // Asks the system to end, with exit code 0, every running process that a stop of `name`
 // reaches (see reachedByStop), this program's own process excepted. A process that cannot
 // be opened with the right to terminate it, or not terminated, is passed over silently;
-// the outcome counts them.
-StopOutcome StopProcessesByName(const std::string& name);
+// the outcome counts them. The running processes are seen through a snapshot taken with
+// `createSnapshot` (the system's function when null); when the system refuses it, nothing
+// is tried and the outcome holds the system's text for the refusal.
+StopOutcome StopProcessesByName(const std::string& name, CreateSnapshotFn createSnapshot = nullptr);
 
 // Enables one privilege in `process`'s access token, leaving the others as they are.
 // True when the adjustment call succeeded, which it also does when the token lacks the

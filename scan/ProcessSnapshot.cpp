@@ -8,7 +8,6 @@ namespace {
 
 static_assert(sizeof(PROCESSENTRY32) == 296 || sizeof(void*) != 4, "the 8-bit process entry of 32-bit Windows");
 
-using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
 using WalkFn = BOOL(WINAPI*)(HANDLE snapshot, PROCESSENTRY32* entry);
 
 struct SnapshotFunctions {
@@ -36,10 +35,13 @@ const SnapshotFunctions& snapshotFunctions() {
 
 }  // namespace
 
-ProcessSnapshot::ProcessSnapshot(DWORD flags) {
+ProcessSnapshot::ProcessSnapshot(DWORD flags, CreateSnapshotFn create) {
     const SnapshotFunctions& f = snapshotFunctions();
-    if (!f.complete()) return;
-    handle_.reset(f.create(flags, 0));
+    if (!create) {
+        if (!f.complete()) return;
+        create = f.create;
+    }
+    handle_.reset(create(flags, 0));
     if (!handle_) {
         failed_ = true;
         error_ = GetLastError();
@@ -47,7 +49,7 @@ ProcessSnapshot::ProcessSnapshot(DWORD flags) {
 }
 
 bool ProcessSnapshot::first(PROCESSENTRY32& entry) const noexcept {
-    if (!handle_) return false;
+    if (!handle_ || !snapshotFunctions().complete()) return false;
     entry.dwSize = sizeof entry;
     return snapshotFunctions().first(handle_.get(), &entry) != FALSE;
 }

@@ -13,11 +13,15 @@
 
 namespace scan {
 
+// CreateToolhelp32Snapshot's signature: a stand-in for it lets a test make a snapshot fail.
+using CreateSnapshotFn = HANDLE(WINAPI*)(DWORD flags, DWORD processId);
+
 class ProcessSnapshot {
 public:
-    // Takes a snapshot of the kinds in `flags` (TH32CS_...) for the whole system. Where the
-    // system has no snapshot functions the snapshot holds no process and has not failed.
-    explicit ProcessSnapshot(DWORD flags);
+    // Takes a snapshot of the kinds in `flags` (TH32CS_...) for the whole system, through
+    // `create` when given and the system's function otherwise. Where the system has no
+    // snapshot functions the snapshot holds no process and has not failed.
+    explicit ProcessSnapshot(DWORD flags, CreateSnapshotFn create = nullptr);
 
     // Whether the system refused the snapshot, and its error code then.
     bool failed() const noexcept { return failed_; }

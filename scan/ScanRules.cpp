@@ -36,7 +36,9 @@ bool ScanRules::mustStop(const std::string& processName) const {
 }
 
 std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome) {
-    return {"Found keylogger " + name, name + (outcome.ended() ? " have been stop" : " could not be stopped")};
+    std::string second = name + (outcome.ended() ? " have been stop" : " could not be stopped");
+    if (outcome.snapshotFailure) second += ": " + *outcome.snapshotFailure;
+    return {"Found keylogger " + name, second};
 }
 
 }  // namespace scan

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "settings/ProcessList.h"
@@ -35,19 +36,23 @@ private:
 };
 
 // What a stop of one name met: the running processes it reached and those of them that the
-// system agreed to terminate.
+// system agreed to terminate; or, when the system refused the stop its own snapshot of the
+// running processes, the system's text for that, and then nothing was tried at all.
 struct StopOutcome {
     int matched = 0;
     int terminated = 0;
+    std::optional<std::string> snapshotFailure;
 
     // Whether nothing of that name is left running by the stop's doing: a process was
-    // terminated, or none was running any more (an earlier stop in the same walk ended it).
-    // Only processes that were all refused make a failed stop.
-    bool ended() const noexcept { return terminated > 0 || matched == 0; }
+    // terminated, or the stop's snapshot showed none running any more (an earlier stop in
+    // the same walk ended it). Processes that were all refused make a failed stop, and so
+    // does a snapshot that could not be taken: finding nothing then proves nothing.
+    bool ended() const noexcept { return !snapshotFailure && (terminated > 0 || matched == 0); }
 };
 
-// The two operation-log lines written after a stop of `name`. When the processes it reached
-// could not be terminated the log says so instead of claiming the stop.
+// The two operation-log lines written after a stop of `name`. A stop that did not end what
+// it reached says so instead of claiming the stop, with the system's reason when the stop
+// could not even see the running processes.
 std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome);
 
 }  // namespace scan

@@ -79,6 +79,8 @@ public:
 
     // A mouse notification from the shell for this icon.
     void notify(UINT mouseMessage);
+    // Whether a press still waits out the double-click time before it may count as a click.
+    bool waitingForDoubleClick() const noexcept { return clickTimer_.Enabled(); }
 
 private:
     void FillIconData();

@@ -189,3 +189,13 @@ TEST(StopLogLinesTest, AStopWhoseProcessesWereAllRefusedSaysSo) {
     EXPECT_EQ(lines[0], "Found keylogger keylog.exe");
     EXPECT_EQ(lines[1], "keylog.exe could not be stopped");
 }
+
+TEST(StopLogLinesTest, AStopThatCouldNotTakeItsSnapshotIsAFailureWithTheSystemsReason) {
+    // Nothing matched because nothing could be seen: that is no proof that the name is gone.
+    scan::StopOutcome outcome;
+    outcome.snapshotFailure = "Not enough memory resources are available to process this command.";
+    EXPECT_FALSE(outcome.ended());
+    auto lines = scan::stopLogLines("keylog.exe", outcome);
+    EXPECT_EQ(lines[0], "Found keylogger keylog.exe");
+    EXPECT_EQ(lines[1], "keylog.exe could not be stopped: Not enough memory resources are available to process this command.");
+}

@@ -39,8 +39,8 @@ TEST(KeyloggerTableInProgramTest, ShippedDatabaseOpensAtTheFirstShowingAndTheSet
     program.start();
     HWND main = program.waitForMainWindow();
     ASSERT_TRUE(main);
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(main); }));
-    Sleep(500);
+    // An open error would be shown by the first showing, before the window is visible.
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(main));
     EXPECT_EQ(program.messageBox(), nullptr) << "no error box";
     EXPECT_EQ(switchesShown(program, main), kAllOn);
 }
@@ -53,7 +53,7 @@ TEST(KeyloggerTableInProgramTest, MissingTableShowsTheOpenErrorAndTheNextShowing
     program.dismissMessageBox();
     HWND main = program.waitForMainWindow();
     ASSERT_TRUE(main);
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(main); }));
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(main));
     EXPECT_EQ(switchesShown(program, main), kAllOff) << "the settings were not read";
 
     // Back from the tray with the table in place: the loading step runs again, silently.
@@ -62,8 +62,7 @@ TEST(KeyloggerTableInProgramTest, MissingTableShowsTheOpenErrorAndTheNextShowing
     ASSERT_TRUE(CopyFileA((std::string(OMBRIX_PROGRAM_DIR) + "\\keyloggerlist.dbf").c_str(),
                           program.path("keyloggerlist.dbf").c_str(), FALSE));
     PostMessageA(main, kActivateInstance, 0, 0);
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(main); }));
-    Sleep(500);
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(main));
     EXPECT_EQ(program.messageBox(), nullptr);
     EXPECT_EQ(switchesShown(program, main), kAllOn);
 }

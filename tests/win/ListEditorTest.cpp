@@ -165,9 +165,11 @@ TEST_F(ListEditorTest, FileThatCannotBeCreatedKeepsTheEditorOpenWithTheUsersText
             if (ProgramUnderTest::waitUntil([&] { return (box = errorBox()) != nullptr; })) {
                 error = windowText(GetDlgItem(box, 0xFFFF));
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
-                ProgramUnderTest::waitUntil([&] { return errorBox() == nullptr; });
+                ProgramUnderTest::waitUntil([&] { return !IsWindow(box); });
             }
-            Sleep(200);
+            // The Save handler that showed the box has ended: had it closed the editor, it
+            // would be hidden now.
+            ProgramUnderTest::settled(editor.hwnd());
             stillShowing = visible(editor.hwnd());
             keptText = windowText(GetDlgItem(editor.hwnd(), ListEditor::Memo1));
             listMeanwhile = black.lines();

@@ -14,6 +14,7 @@ constexpr POINT kSettingButton{152 + 42, 296 + 12};
 constexpr int kSpeedButton1 = 111;  // "Edit White List"
 constexpr int kSpeedButton2 = 112;  // "Edit Black  List"
 constexpr int kMemo1 = 102;
+enum { CheckBox1 = 101, CheckBox2, CheckBox3, CheckBox4 };
 const std::string kLogKey = "software\\zarurarevidev\\logs";
 
 bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
@@ -31,8 +32,8 @@ struct Running {
         main = program.waitForMainWindow();
         EXPECT_TRUE(main);
         if (expectBox) return;
-        ProgramUnderTest::waitUntil([&] { return visible(main); });
-        Sleep(300);
+        // Clicks go to the window once its first showing is over.
+        EXPECT_TRUE(ProgramUnderTest::waitUntilShown(main));
     }
 
     HWND openSettings() const {
@@ -53,6 +54,17 @@ bool hidden(HWND w) {
     return ProgramUnderTest::waitUntil([&] { return !visible(w); });
 }
 
+// Makes the log's registry key unwritable for the life of the object: its parent is
+// volatile, so the system refuses the lasting key the log asks for.
+struct UnwritableLogKey {
+    bool made;
+    UnwritableLogKey() {
+        testing_support::deleteMachineKey("software\\zarurarevidev");
+        made = testing_support::createVolatileMachineKey("software\\zarurarevidev");
+    }
+    ~UnwritableLogKey() { testing_support::deleteMachineKey("software\\zarurarevidev"); }
+};
+
 }  // namespace
 
 TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
@@ -69,12 +81,18 @@ TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
     // Typing goes into the memo and replaces nothing: the text is not selected.
     DWORD selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), HIWORD(selection));
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
-    EXPECT_EQ(gui.hwndFocus, GetDlgItem(white, kMemo1));
+    auto focus = [&] {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
+        return gui.hwndFocus;
+    };
+    EXPECT_EQ(focus(), GetDlgItem(white, kMemo1));
     // Nor when the user tabs round to it: memo, Save, Cancel, memo.
-    for (int i = 0; i < 3; ++i) ProgramUnderTest::pressKey(VK_TAB);
+    ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, IDOK); }));
+    for (int i = 0; i < 2; ++i) ProgramUnderTest::pressKey(VK_TAB);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, kMemo1); }));
     selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), HIWORD(selection));
     press(white, IDCANCEL);
@@ -130,7 +148,9 @@ TEST(ListsInProgramTest, SaveThatCannotCreateTheFileShowsTheErrorAndKeepsTheEdit
     press(white, IDOK);
     EXPECT_EQ(program.waitForMessageBox(), "Cannot create file " + program.path("wl.txt") + ".");
     program.dismissMessageBox();
-    Sleep(300);
+    // The Save handler that showed the box has ended: had it closed the editor, it would be
+    // hidden now.
+    ASSERT_TRUE(ProgramUnderTest::settled(white));
     EXPECT_TRUE(visible(white));
     EXPECT_EQ(windowText(GetDlgItem(white, kMemo1)), "typed.exe");
     press(white, IDCANCEL);
@@ -148,8 +168,8 @@ TEST(ListsInProgramTest, ListFileThatCannotBeReadAtStartIsShownAndTheProgramCome
     EXPECT_EQ(program.waitForMessageBox(15000), "Cannot open file " + program.path("bl.txt") + ".");
     program.dismissMessageBox();
     CloseHandle(held);
-    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
-    Sleep(300);
+    // Every box of start-up comes before the window shows.
+    EXPECT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
     EXPECT_FALSE(program.messageBox()) << "one message only";
     EXPECT_TRUE(run.openSettings());
 }
@@ -163,21 +183,17 @@ TEST(ListsInProgramTest, StartRecordsTheLogsTraceLevelUnderItsKey) {
     EXPECT_FALSE(program.messageBox());
 }
 
-// An account that may not write below HKEY_LOCAL_MACHINE: here the key's parent is volatile,
-// so the system refuses the lasting key the log asks for.
+// An account that may not write below HKEY_LOCAL_MACHINE.
 TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgramComesUpWhole) {
-    testing_support::deleteMachineKey("software\\zarurarevidev");
-    ASSERT_TRUE(testing_support::createVolatileMachineKey("software\\zarurarevidev"));
-    struct Cleanup {
-        ~Cleanup() { testing_support::deleteMachineKey("software\\zarurarevidev"); }
-    } cleanup;
+    UnwritableLogKey key;
+    ASSERT_TRUE(key.made);
     ProgramUnderTest program;
     program.writeFile("wl.txt", "safe.exe");
     Running run(program, true);
     EXPECT_EQ(program.waitForMessageBox(15000), "Failed to set data for 'keyloggerstop.log'") << "no full stop after a quote";
     program.dismissMessageBox();
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); }));
-    Sleep(500);
+    // Every box of start-up comes before the window shows.
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
     EXPECT_FALSE(program.messageBox()) << "one message only";
     EXPECT_EQ(testing_support::machineDword(kLogKey, "keyloggerstop.log"), -1);
 
@@ -190,5 +206,37 @@ TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgr
     press(white, IDCANCEL);
     ASSERT_TRUE(hidden(white));
     press(settings, IDCANCEL);
+    EXPECT_TRUE(program.process().running());
+}
+
+// The box about the record is up while a second copy starts: the activation it posts is
+// handled in the box's message loop. The window comes forward then with the user's saved
+// switches in force, not with the defaults of a settings file that was never read.
+TEST(ListsInProgramTest, SecondCopyStartedWhileTheRegistryBoxIsUpLeavesTheSavedSwitchesInForce) {
+    UnwritableLogKey key;
+    ASSERT_TRUE(key.made);
+    ProgramUnderTest program;
+    const std::string stored = "[main]\r\nenabledenc=0\r\nstopkeylog=1\r\nenabledwhite=0\r\nenabledblack=1\r\n";
+    program.writeFile("ombrix.ini", stored);
+    Running run(program, true);
+    ASSERT_EQ(program.waitForMessageBox(15000), "Failed to set data for 'keyloggerstop.log'");
+
+    auto& second = program.start();
+    EXPECT_EQ(second.waitForExit(15000), 0u);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(run.main); })) << "brought forward while the box is up";
+    EXPECT_TRUE(program.messageBox()) << "the box is still up";
+    program.dismissMessageBox();
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
+    EXPECT_FALSE(program.messageBox()) << "one message only";
+
+    HWND settings = run.openSettings();
+    ASSERT_TRUE(settings);
+    std::vector<bool> shown;
+    for (int id : {CheckBox1, CheckBox2, CheckBox3, CheckBox4})
+        shown.push_back(SendMessageA(GetDlgItem(settings, id), BM_GETCHECK, 0, 0) == BST_CHECKED);
+    EXPECT_EQ(shown, (std::vector<bool>{false, true, false, true}));
+    press(settings, IDCANCEL);
+    ASSERT_TRUE(hidden(settings));
+    EXPECT_EQ(program.readFile("ombrix.ini"), stored);
     EXPECT_TRUE(program.process().running());
 }

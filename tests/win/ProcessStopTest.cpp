@@ -13,6 +13,7 @@
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/ProcessFigures.h"
 #include "tests/win/ScanTargets.h"
+#include "win32/Win32Error.h"
 
 using scan::KeyloggerScanner;
 using scan::ScanRules;
@@ -58,6 +59,14 @@ struct Lists {
     ProcessList black{&settings::compareTextIgnoringCase};
 };
 
+// Stands in for the system's snapshot function and refuses as the system does when it is
+// short of memory: the handle that signals failure, and the reason left for GetLastError.
+constexpr DWORD kRefusal = ERROR_NOT_ENOUGH_MEMORY;
+HANDLE WINAPI refusedSnapshot(DWORD, DWORD) {
+    SetLastError(kRefusal);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 TEST(ProcessSnapshotTest, ListsAStartedProcessUnderItsExecutableName) {
@@ -90,6 +99,19 @@ TEST(ProcessStopTest, AStopThatFindsNothingRunningEndsNothing) {
     EXPECT_EQ(outcome.matched, 0);
     EXPECT_EQ(outcome.terminated, 0);
     EXPECT_TRUE(outcome.ended());
+}
+
+TEST(ProcessStopTest, AStopWhoseSnapshotIsRefusedTriesNothingAndKeepsTheSystemsReason) {
+    TempFolder temp;
+    ScanTargets targets(folderOf(temp));
+    auto& target = targets.start("keylog.exe");
+    scan::StopOutcome outcome = scan::StopProcessesByName("keylog.exe", &refusedSnapshot);
+    EXPECT_EQ(outcome.matched, 0);
+    EXPECT_EQ(outcome.terminated, 0);
+    ASSERT_TRUE(outcome.snapshotFailure.has_value());
+    EXPECT_EQ(*outcome.snapshotFailure, win::errorText(kRefusal));
+    EXPECT_FALSE(outcome.ended());
+    EXPECT_TRUE(target.running());
 }
 
 TEST(ProcessStopTest, NeverEndsItsOwnProcessButEndsOthersOfTheSameName) {
@@ -137,6 +159,27 @@ TEST(KeyloggerScannerTest, AWalkStopsWhatTheRulesSayAndLogsEachStop) {
     std::vector<std::string> expected = {"Found keylogger keylog.exe", "keylog.exe have been stop",
                                          "Found keylogger spy.exe", "spy.exe have been stop"};
     if (!keylogFirst) std::rotate(expected.begin(), expected.begin() + 2, expected.end());
+    EXPECT_EQ(messagesIn(temp.file("keyloggerstop.log"), expected), expected);
+}
+
+TEST(KeyloggerScannerTest, AStopWhoseSnapshotFailsIsLoggedAsNotStoppedWithTheSystemsReason) {
+    TempFolder temp;
+    ScanTargets targets(folderOf(temp));
+    auto& target = targets.start("spy.exe");
+    Lists lists;
+    lists.black.assign({"spy.exe"});
+    ScanRules rules(lists.white, true, lists.black, true, [](const std::string&) { return false; });
+    scan::TmLog log = logInto(temp.file("keyloggerstop.log"));
+    // The walk's own snapshot is the system's; only the stop's is refused.
+    KeyloggerScanner scanner(log, &refusedSnapshot);
+    KeyloggerScanner::Report report = scanner.scan(rules);
+
+    EXPECT_FALSE(report.snapshotFailed);
+    EXPECT_EQ(report.stops, 1);
+    EXPECT_TRUE(target.running()) << "a stop that cannot see the processes tries nothing";
+    const std::string reason = win::errorText(kRefusal);
+    ASSERT_FALSE(reason.empty());
+    std::vector<std::string> expected = {"Found keylogger spy.exe", "spy.exe could not be stopped: " + reason};
     EXPECT_EQ(messagesIn(temp.file("keyloggerstop.log"), expected), expected);
 }
 

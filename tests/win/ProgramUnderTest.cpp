@@ -210,7 +210,21 @@ void ProgramUnderTest::dismissMessageBox() const {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
     else
         PostMessageA(box, WM_CLOSE, 0, 0);
-    waitUntil([&] { return messageBox() == nullptr; }, 5000);
+    // Hidden first, destroyed when its loop has ended: only then does the code that showed
+    // it go on.
+    waitUntil([&] { return !IsWindow(box); }, 5000);
+}
+
+bool ProgramUnderTest::settled(HWND window, DWORD timeoutMs) {
+    for (int round = 0; round < 2; ++round) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result)) return false;
+    }
+    return true;
+}
+
+bool ProgramUnderTest::waitUntilShown(HWND window, DWORD timeoutMs) {
+    return waitUntil([&] { return IsWindowVisible(window) != FALSE; }, timeoutMs) && settled(window, timeoutMs);
 }
 
 void ProgramUnderTest::click(HWND window, POINT client) {

@@ -58,10 +58,11 @@ public:
     // Waits for a message box (caption "Ombrix") of a started copy and returns its text.
     std::string waitForMessageBox(DWORD timeoutMs = 10000) const;
     HWND messageBox() const;
-    // Presses the message box's OK button.
+    // Presses the message box's OK button and waits until the box is destroyed.
     void dismissMessageBox() const;
 
-    // Waits until `pred` holds, polling; false on time-out.
+    // Waits until `pred` holds, polling; false on time-out. Every wait of the tests is this:
+    // a condition with a limit, never a fixed time.
     template <typename Pred>
     static bool waitUntil(Pred pred, DWORD timeoutMs = 10000) {
         for (DWORD t = 0;; t += 50) {
@@ -70,6 +71,16 @@ public:
             Sleep(50);
         }
     }
+
+    // Returns once the thread of `window` has answered a message sent now, twice over: what
+    // it was busy with (a handler, a box that has just closed) is over, and a box that such
+    // a handler opened is on screen, since a modal box shows itself only when its queue is
+    // first empty, after the first answer. False when the window did not answer in time or
+    // is gone.
+    static bool settled(HWND window, DWORD timeoutMs = 10000);
+    // Waits until `window` is visible and settled: its showing is over, and with it every
+    // box that start-up shows, since they all come before the window becomes visible.
+    static bool waitUntilShown(HWND window, DWORD timeoutMs = 10000);
 
     // A real left click at a point of `window`'s client area.
     static void click(HWND window, POINT client);

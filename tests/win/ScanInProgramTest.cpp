@@ -79,6 +79,13 @@ protected:
         ASSERT_TRUE(SendMessageTimeoutA(main, WM_TIMER, kTimer2Id, 0, SMTO_NORMAL, 60000, &result));
     }
     void postScan() { PostMessageA(main, WM_TIMER, kTimer2Id, 0); }
+    // Waits until every message posted before has been handled: a close request posted
+    // behind them sends the window to the tray once they are done, since posted messages
+    // are taken in order.
+    bool postedHandled() {
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        return ProgramUnderTest::waitUntil([&] { return IsWindowVisible(main) == FALSE; }, 60000);
+    }
 
     std::vector<std::string> log(const std::vector<std::string>& expected) {
         return testing_support::logMessages(program.readFile(kLog), expected);
@@ -204,7 +211,7 @@ TEST_F(ScanInProgramTest, WithStopKeyloggerOffNoScanRuns) {
     start();
     postScan();
     scanNow();
-    Sleep(500);
+    ASSERT_TRUE(postedHandled());
     EXPECT_TRUE(keylog.running());
     EXPECT_FALSE(program.exists(kLog));
 }
@@ -242,7 +249,9 @@ TEST_F(ScanInProgramTest, AFailedScanShowsItsErrorOnceAndScanningGoesOn) {
     spy = &targets.start("spy.exe");
     postScan();
     EXPECT_TRUE(ScanTargets::endedWithZero(*spy));
-    Sleep(300);
+    // A second box would come from the same scan, after the stop, before the scan returns to
+    // the first box's loop.
+    ASSERT_TRUE(ProgramUnderTest::settled(main, 60000));
     EXPECT_EQ(messageBoxes(), 1);
     program.dismissMessageBox();
 
@@ -250,7 +259,7 @@ TEST_F(ScanInProgramTest, AFailedScanShowsItsErrorOnceAndScanningGoesOn) {
     spy = &targets.start("spy.exe");
     postScan();
     EXPECT_TRUE(ScanTargets::endedWithZero(*spy));
-    Sleep(500);
+    ASSERT_TRUE(ProgramUnderTest::settled(main, 60000));
     EXPECT_EQ(messageBoxes(), 0);
 
     // Once a scan has succeeded, a new failure is shown again.

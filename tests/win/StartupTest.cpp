@@ -8,6 +8,7 @@ using testing_support::ProgramUnderTest;
 namespace {
 
 constexpr UINT kActivateInstance = WM_USER + 0x1000;
+constexpr UINT_PTR kTimertrayiconId = 1;
 
 bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
 
@@ -58,7 +59,8 @@ TEST(StartupTest, FiveCopiesStartedTogetherLeaveExactlyOneRunning) {
         20000));
     for (int i = 0; i < 5; ++i)
         if (!program.process(i).running()) EXPECT_EQ(program.process(i).waitForExit(0), 0u);
-    Sleep(500);
+    // The four that ended can make no window: once the survivor's is there, all are counted.
+    ASSERT_TRUE(program.waitForMainWindow());
     EXPECT_EQ(ProgramUnderTest::mainWindows().size(), 1u);
 }
 
@@ -70,9 +72,10 @@ TEST(StartupTest, CloseRequestHidesTheWindowAndTheProgramGoesOn) {
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
     PostMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
-    Sleep(300);
-    EXPECT_TRUE(program.process().running());
+    // The close handler is over and the window still answers: it was hidden, not destroyed.
+    EXPECT_TRUE(ProgramUnderTest::settled(w));
     EXPECT_TRUE(IsWindow(w));
+    EXPECT_TRUE(program.process().running());
 }
 
 TEST(StartupTest, QueryEndSessionAgreesAndALaterCloseEndsTheProgramWithCodeZero) {
@@ -116,13 +119,16 @@ TEST(StartupTest, ActivateInstanceOnlyRestoresAMinimisedWindow) {
 
 TEST(StartupTest, ArgumentLowerCaseHSendsTheWindowToTheTrayAfterFiveSeconds) {
     ProgramUnderTest program;
+    // The timer starts with the window, after this moment: the hiding cannot come sooner than
+    // five seconds from here, however slow the start.
+    const DWORD startedAt = GetTickCount();
     program.start("h");
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); }));
-    Sleep(2500);
-    EXPECT_TRUE(visible(w)) << "still on screen before five seconds";
-    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }, 8000));
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }, 20000));
+    // Timer ticks are coarse: a little under five seconds still counts as five.
+    EXPECT_GE(GetTickCount() - startedAt, 4900u) << "on screen until five seconds have passed";
     EXPECT_TRUE(program.process().running());
 }
 
@@ -131,8 +137,11 @@ TEST(StartupTest, OtherArgumentsLeaveTheWindowOnScreen) {
         ProgramUnderTest program;
         program.start(arg);
         HWND w = program.waitForMainWindow();
-        ASSERT_TRUE(w);
-        Sleep(7000);
+        ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
+        // The start-up timer's own message, sent so that the call returns when its handler
+        // is over: the moment an "h" would have sent the window to the tray.
+        DWORD_PTR result = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(w, WM_TIMER, kTimertrayiconId, 0, SMTO_NORMAL, 10000, &result));
         EXPECT_TRUE(visible(w)) << arg;
         PostMessageA(w, WM_QUERYENDSESSION, 0, 0);
         PostMessageA(w, WM_CLOSE, 0, 0);
