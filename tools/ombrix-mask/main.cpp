@@ -3,7 +3,8 @@
 // Every pixel of the skin that is not the transparent colour (by default the colour of its
 // top-left pixel) belongs to the window; with --size only the top-left WIDTH x HEIGHT
 // pixels count, the part of the skin the window's client area can show. OUT receives the
-// "Mask2" bytes; stdout one line: "R rectangles in B bands, bounds (L, T)-(R, B)".
+// "Mask2" bytes; stdout one line: "R rectangles in B bands, bounds (L, T)-(R, B)", with a
+// "\n" line end on every platform.
 // A skin it cannot read, or one without a single window pixel, is an error: a message on
 // stderr and exit code 1. Wrong arguments: usage on stderr and exit code 2.
 #include <algorithm>
@@ -16,6 +17,11 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "ui/MaskData.h"
 
@@ -155,6 +161,10 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // "\n" line ends on every platform, as the tests read them.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     try {
         return run(argc, argv);
     } catch (const UsageError& e) {
