@@ -1,5 +1,6 @@
-// Runs the built ombrix-db through the system's shell, its output and errors caught in files
-// (a started program may outlive a pipe under Wine), natively and under Wine alike.
+// Runs the built tools (ombrix-db, ombrix-mask) through the system's shell, their output and
+// errors caught in files (a started program may outlive a pipe under Wine), natively and
+// under Wine alike.
 #pragma once
 
 #include <algorithm>
@@ -41,10 +42,9 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
-// The tool's path as the build names it (the test build always defines OMBRIX_DB_TOOL); under
-// Wine a Unix path is reached through Z:.
-inline std::string toolPath() {
-    std::string p = OMBRIX_DB_TOOL;
+// A path as the build names it, for this program: under Wine a Unix path is reached
+// through Z:.
+inline std::string buildPath(std::string p) {
 #ifdef _WIN32
     if (!p.empty() && p[0] == '/') {
         p = "Z:" + p;
@@ -54,6 +54,9 @@ inline std::string toolPath() {
 #endif
     return p;
 }
+
+// The tool's path; the test build always defines OMBRIX_DB_TOOL.
+inline std::string toolPath() { return buildPath(OMBRIX_DB_TOOL); }
 
 inline int exitCodeOf(int status) {
 #ifdef _WIN32
