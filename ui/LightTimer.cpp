@@ -49,7 +49,9 @@ void acquire(TLightTimer* t) {
     gHandler->timers.insert(t);
 }
 
+// A timer that outlives the program's static objects finds the handler already gone.
 void release(TLightTimer* t) {
+    if (!gHandler) return;
     gHandler->timers.erase(t);
     if (--gReferences == 0) delete std::exchange(gHandler, nullptr);
 }
@@ -66,7 +68,7 @@ TLightTimer::~TLightTimer() {
 HWND TLightTimer::handlerWindow() noexcept { return gHandler ? gHandler->window.hwnd() : nullptr; }
 
 bool TLightTimer::Start() {
-    if (interval_ == 0) return false;
+    if (interval_ == 0 || !gHandler) return false;
     if (enabled_) Stop(false);
     bool set = SetTimer(gHandler->window.hwnd(), id(), interval_, nullptr) != 0;
     if (set) enabled_ = true;
@@ -75,7 +77,7 @@ bool TLightTimer::Start() {
 
 bool TLightTimer::Stop(bool clear) {
     if (clear) enabled_ = false;
-    return KillTimer(gHandler->window.hwnd(), id()) != 0;
+    return gHandler && KillTimer(gHandler->window.hwnd(), id()) != 0;
 }
 
 void TLightTimer::setEnabled(bool enabled) {

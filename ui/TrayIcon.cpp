@@ -93,12 +93,14 @@ TTrayIcon::HandlerReference::HandlerReference(TTrayIcon* icon) : icon_(icon) {
     gHandler->icons.insert(icon_);
 }
 
+// A component that outlives the program's static objects finds the handler already gone.
 TTrayIcon::HandlerReference::~HandlerReference() {
+    if (!gHandler) return;
     gHandler->icons.erase(icon_);
     if (--gReferences == 0) delete std::exchange(gHandler, nullptr);
 }
 
-HWND TTrayIcon::HandlerReference::window() const noexcept { return gHandler->window.hwnd(); }
+HWND TTrayIcon::HandlerReference::window() const noexcept { return gHandler ? gHandler->window.hwnd() : nullptr; }
 
 DWORD TTrayIcon::comctl32Version() {
     static const DWORD version = readComctl32Version();
