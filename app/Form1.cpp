@@ -96,6 +96,7 @@ void TForm1::createComponents() {
     createLog();
     configureTables();
     scanner_ = std::make_unique<scan::KeyloggerScanner>(*mLog1);
+    TrayIcon1->loaded();
 }
 
 // The log records its trace level below HKEY_LOCAL_MACHINE, which an ordinary account may
@@ -126,7 +127,9 @@ void TForm1::createLog() {
     recordFailure_ = failure;
 }
 
-void TForm1::Show() { ShowWindow(hwnd(), SW_SHOWNORMAL); }
+void TForm1::Show() {
+    if (win::Application::showMainForm()) ShowWindow(hwnd(), SW_SHOWNORMAL);
+}
 
 // --- Handlers -------------------------------------------------------------------------
 

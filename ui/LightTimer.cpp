@@ -2,51 +2,58 @@
 #include "ui/LightTimer.h"
 
 #include <set>
+#include <utility>
 
-#include "win32/Window.h"
+#include "ui/HiddenWindow.h"
 
 namespace ui {
 namespace {
 
-// The process-wide hidden window on which every light timer's system timer is set.
-class TLightTimerHandler : public win::Window {
-public:
-    TLightTimerHandler() {
-        registerClass("TLightTimerHandler");
-        create("TLightTimerHandler", "", 0, WS_POPUP, 0, 0, 0, 0);
-    }
-    std::set<TLightTimer*> timers;
+LRESULT CALLBACK timerWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-protected:
-    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == WM_TIMER) {
-            // Only timers that still exist: a late WM_TIMER must never reach a freed object.
-            for (TLightTimer* t : timers)
-                if (reinterpret_cast<UINT_PTR>(t) == wp) {
-                    t->fire();
-                    break;
-                }
-            return 0;
-        }
-        return defaultHandling(msg, wp, lp);
-    }
+// The process-wide hidden window on which every light timer's system timer is set; created
+// with the first timer and destroyed with the last.
+struct TLightTimerHandler {
+    HiddenWindow window{"TLightTimerHandler", &timerWindowProcedure};
+    std::set<TLightTimer*> timers;
 };
 
 TLightTimerHandler* gHandler = nullptr;
 int gReferences = 0;
 
-TLightTimerHandler& acquire(TLightTimer* t) {
-    if (gReferences++ == 0) gHandler = new TLightTimerHandler;
-    gHandler->timers.insert(t);
-    return *gHandler;
+// A handler that outlives its timers (one leaked at the end of the process) goes with the
+// program's static objects.
+struct HandlerFinalisation {
+    ~HandlerFinalisation() { delete std::exchange(gHandler, nullptr); }
+} gFinalisation;
+
+LRESULT CALLBACK timerWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_TIMER || !gHandler) return DefWindowProcA(hwnd, msg, wp, lp);
+    // Only timers that still exist: a late WM_TIMER, or one another process posts, must never
+    // reach a freed object.
+    TLightTimer* timer = nullptr;
+    for (TLightTimer* t : gHandler->timers)
+        if (reinterpret_cast<UINT_PTR>(t) == wp) timer = t;
+    // The callback may free the timer, and with the last one the handler and this window:
+    // nothing here is touched after it.
+    if (timer) return guardedHandling([timer] {
+            timer->fire();
+            return LRESULT{0};
+        });
+    return 0;
 }
 
+void acquire(TLightTimer* t) {
+    if (gReferences == 0) gHandler = new TLightTimerHandler;
+    ++gReferences;
+    gHandler->timers.insert(t);
+}
+
+// A timer that outlives the program's static objects finds the handler already gone.
 void release(TLightTimer* t) {
+    if (!gHandler) return;
     gHandler->timers.erase(t);
-    if (--gReferences == 0) {
-        delete gHandler;
-        gHandler = nullptr;
-    }
+    if (--gReferences == 0) delete std::exchange(gHandler, nullptr);
 }
 
 }  // namespace
@@ -58,17 +65,19 @@ TLightTimer::~TLightTimer() {
     release(this);
 }
 
+HWND TLightTimer::handlerWindow() noexcept { return gHandler ? gHandler->window.hwnd() : nullptr; }
+
 bool TLightTimer::Start() {
-    if (interval_ == 0) return false;
+    if (interval_ == 0 || !gHandler) return false;
     if (enabled_) Stop(false);
-    bool set = SetTimer(gHandler->hwnd(), id(), interval_, nullptr) != 0;
+    bool set = SetTimer(gHandler->window.hwnd(), id(), interval_, nullptr) != 0;
     if (set) enabled_ = true;
     return set;
 }
 
 bool TLightTimer::Stop(bool clear) {
     if (clear) enabled_ = false;
-    return KillTimer(gHandler->hwnd(), id()) != 0;
+    return gHandler && KillTimer(gHandler->window.hwnd(), id()) != 0;
 }
 
 void TLightTimer::setEnabled(bool enabled) {
@@ -95,7 +104,8 @@ void TLightTimer::setOnTimer(std::function<void(TLightTimer&)> onTimer) {
 
 void TLightTimer::fire() {
     if (OneShot) Stop(true);
-    if (onTimer_) onTimer_(*this);
+    // A copy: the callback may replace itself, or free the timer, while it runs.
+    if (auto callback = onTimer_) callback(*this);
 }
 
 }  // namespace ui

@@ -6,91 +6,183 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <utility>
+#include <vector>
 
+#include "ui/HiddenWindow.h"
 #include "win32/Application.h"
-#include "win32/Window.h"
 
 namespace ui {
+
+static_assert(traymsg::MouseMove == WM_MOUSEMOVE && traymsg::LButtonDown == WM_LBUTTONDOWN &&
+              traymsg::LButtonUp == WM_LBUTTONUP && traymsg::LButtonDblClk == WM_LBUTTONDBLCLK &&
+              traymsg::RButtonDown == WM_RBUTTONDOWN && traymsg::RButtonUp == WM_RBUTTONUP &&
+              traymsg::MButtonDown == WM_MBUTTONDOWN && traymsg::MButtonUp == WM_MBUTTONUP);
+
 namespace {
 
-UINT taskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
-    return message;
-}
+constexpr UINT kExitCheckInterval = 20;
+
+LRESULT CALLBACK trayWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // One hidden window per process receives the shell's notifications for every tray icon.
-class TTrayIconHandler : public win::Window {
-public:
-    TTrayIconHandler() {
-        registerClass("TTrayIconHandler");
-        create("TTrayIconHandler", "", 0, WS_POPUP, 0, 0, 0, 0);
-    }
+struct TTrayIconHandler {
+    HiddenWindow window{"TTrayIconHandler", &trayWindowProcedure};
     std::set<TTrayIcon*> icons;
-
-protected:
-    LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override {
-        switch (msg) {
-        case TrayCallbackMessage:
-            // The identifier is a component's address; any process may post to this window,
-            // so only the addresses of live components are honoured.
-            for (TTrayIcon* icon : icons)
-                if (reinterpret_cast<WPARAM>(icon) == wp) {
-                    icon->notify(static_cast<UINT>(lp));
-                    break;
-                }
-            return 0;
-        case WM_DESTROY:
-        case WM_CLOSE:
-        case WM_QUERYENDSESSION:
-        case WM_QUIT:
-        case WM_ENDSESSION:
-        case WM_NCDESTROY:
-            Window::handle(msg, wp, lp);
-            return 1;
-        default:
-            return defaultHandling(msg, wp, lp);
-        }
-    }
 };
 
 TTrayIconHandler* gHandler = nullptr;
 int gReferences = 0;
 
+// A handler that outlives its components goes with the program's static objects.
+struct HandlerFinalisation {
+    ~HandlerFinalisation() { delete std::exchange(gHandler, nullptr); }
+} gFinalisation;
+
+LRESULT CALLBACK trayWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case TrayCallbackMessage: {
+        if (!gHandler) return 0;
+        // The identifier is a component's address; any process may post to this window, so
+        // only the addresses of live components are honoured.
+        TTrayIcon* target = nullptr;
+        for (TTrayIcon* icon : gHandler->icons)
+            if (reinterpret_cast<WPARAM>(icon) == wp) target = icon;
+        // The events may free the component, the handler and this window: nothing of them
+        // is touched afterwards.
+        if (target) guardedHandling([target, lp] {
+                target->notify(static_cast<UINT>(lp));
+                return LRESULT{0};
+            });
+        return 0;
+    }
+    // The window lives as long as a component needs it, whatever another process sends it.
+    case WM_DESTROY:
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+    case WM_QUIT:
+    case WM_ENDSESSION:
+    case WM_NCDESTROY:
+        return 1;
+    default:
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+}
+
+DWORD readComctl32Version() {
+    const char* file = "comctl32.dll";
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+    if (size == 0) return 0;
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoA(file, 0, size, block.data())) return 0;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), "\\", &value, &length) || !value || length < sizeof(VS_FIXEDFILEINFO))
+        return 0;
+    return static_cast<const VS_FIXEDFILEINFO*>(value)->dwFileVersionMS;
+}
+
 }  // namespace
 
-TTrayIcon::TTrayIcon(HWND owner) : owner_(owner) {
-    if (gReferences++ == 0) gHandler = new TTrayIconHandler;
-    gHandler->icons.insert(this);
-    taskbarCreatedMessage();
+// --- The shared window ------------------------------------------------------------------
+
+TTrayIcon::HandlerReference::HandlerReference(TTrayIcon* icon) : icon_(icon) {
+    if (gReferences == 0) gHandler = new TTrayIconHandler;
+    ++gReferences;
+    gHandler->icons.insert(icon_);
+}
+
+// A component that outlives the program's static objects finds the handler already gone.
+TTrayIcon::HandlerReference::~HandlerReference() {
+    if (!gHandler) return;
+    gHandler->icons.erase(icon_);
+    if (--gReferences == 0) delete std::exchange(gHandler, nullptr);
+}
+
+HWND TTrayIcon::HandlerReference::window() const noexcept { return gHandler ? gHandler->window.hwnd() : nullptr; }
+
+DWORD TTrayIcon::comctl32Version() {
+    static const DWORD version = readComctl32Version();
+    return version;
+}
+
+UINT TTrayIcon::taskbarCreatedMessage() {
+    static const UINT message =
+        announcesTaskbarCreated(comctl32Version()) ? RegisterWindowMessageA("TaskbarCreated") : 0;
+    return message;
+}
+
+// --- Life -------------------------------------------------------------------------------
+
+TTrayIcon::TTrayIcon(HWND owner) : handler_(this), owner_(owner) {
     iconData_.cbSize = sizeof(NotifyIconData);
-    iconData_.hWnd = gHandler->hwnd();
+    iconData_.hWnd = handler_.window();
     iconData_.uID = static_cast<UINT>(reinterpret_cast<uintptr_t>(this));
     iconData_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     iconData_.uCallbackMessage = TrayCallbackMessage;
-    clickTimer_.setOnTimer([this](TLightTimer&) { clickTimerFired(); });
+    cycleTimer_ = std::make_unique<TLightTimer>();
+    cycleTimer_->setOnTimer([this](TLightTimer&) { cycleStep(); });
+    clickTimer_ = std::make_unique<TLightTimer>();
+    clickTimer_->setOnTimer([this](TLightTimer&) { decideClick(mouse_, *this); });
+    exitTimer_ = std::make_unique<TLightTimer>(kExitCheckInterval);
+    exitTimer_->setOnTimer([this](TLightTimer&) { checkExit(mouse_, *this); });
+    // The application's messages are seen through the owner's, the main window being the
+    // application's top-level window; the message to watch for is settled now.
+    taskbarCreatedMessage();
+    ownerHooked_ = ownerIsWindow();
 }
 
 TTrayIcon::~TTrayIcon() {
     setIconVisible(false);
-    gHandler->icons.erase(this);
-    if (--gReferences == 0) {
-        delete gHandler;
-        gHandler = nullptr;
-    }
+    cycleTimer_.reset();
+    clickTimer_.reset();
+    exitTimer_.reset();
+    icon_.reset();
+    if (iconList_) iconList_->removeFreeNotification(this);
+    // From here the owner's messages pass by; the handler reference goes last.
+    ownerHooked_ = false;
 }
 
+void TTrayIcon::loaded() {
+    if (ownerIsWindow()) {
+        bool showMainForm = true;
+        if (!raise(OnStartup, showMainForm)) return;
+        if (!showMainForm) {
+            win::Application::setShowMainForm(false);
+            HideMainForm();
+        }
+    }
+    ModifyIcon();
+    setIconVisible(iconVisible_);
+    setCycleIcons(cycleIcons_);
+    setWantEnterExitEvents(wantEnterExitEvents_);
+    // Version 0: the notifications this component understands, a mouse message each.
+    iconData_.uTimeoutOrVersion = 0;
+    notifyShell(NIM_SETVERSION);
+}
+
+// --- Properties -------------------------------------------------------------------------
+
 void TTrayIcon::setIconList(const IconList* list) {
+    if (iconList_) iconList_->removeFreeNotification(this);
     iconList_ = list;
+    if (iconList_) iconList_->addFreeNotification(this, [this] { setIconList(nullptr); });
     setIconIndex(0);
 }
 
 void TTrayIcon::setIconIndex(int index) {
     if (iconList_ && iconList_->count() > 0) {
         iconIndex_ = std::clamp(index, 0, iconList_->count() - 1);
-        setIcon(iconList_->icon(iconIndex_));
-        return;  // setIcon has modified the icon
+        icon_.reset(CopyIcon(iconList_->icon(iconIndex_)));
+    } else {
+        iconIndex_ = 0;
     }
-    iconIndex_ = 0;
+    ModifyIcon();
+}
+
+void TTrayIcon::setIcon(HICON icon) {
+    icon_.reset(icon ? CopyIcon(icon) : nullptr);
     ModifyIcon();
 }
 
@@ -111,10 +203,40 @@ void TTrayIcon::setIconVisible(bool visible) {
         DeleteIcon();
 }
 
-void TTrayIcon::setIcon(HICON icon) {
-    icon_.reset(icon ? CopyIcon(icon) : nullptr);
-    ModifyIcon();
+void TTrayIcon::setPopupMenu(HMENU menu, bool autoPopup) noexcept {
+    popupMenu_ = menu;
+    popupAutoPopup_ = autoPopup;
 }
+
+HMENU TTrayIcon::livePopupMenu() {
+    if (popupMenu_ && !IsMenu(popupMenu_)) popupMenu_ = nullptr;
+    return popupMenu_;
+}
+
+void TTrayIcon::setCycleIcons(bool on) {
+    cycleIcons_ = on;
+    if (on) {
+        setIconIndex(0);
+        cycleTimer_->setInterval(cycleInterval_);
+        // An interval of 0 is refused here: nothing cycles until a real interval is set.
+        cycleTimer_->setEnabled(true);
+    } else {
+        cycleTimer_->setEnabled(false);
+    }
+}
+
+void TTrayIcon::setCycleInterval(UINT interval) {
+    if (interval == cycleInterval_) return;
+    cycleInterval_ = interval;
+    setCycleIcons(cycleIcons_);
+}
+
+void TTrayIcon::setWantEnterExitEvents(bool on) {
+    wantEnterExitEvents_ = on;
+    exitTimer_->setEnabled(on);
+}
+
+// --- The shell --------------------------------------------------------------------------
 
 void TTrayIcon::FillIconData() {
     iconData_.hIcon = icon_.get();
@@ -125,7 +247,11 @@ void TTrayIcon::FillIconData() {
     }
 }
 
+// The shell's answer is passed back but nobody acts on it: adding an icon that is there, or
+// changing one that is not, is simply without effect.
 bool TTrayIcon::notifyShell(DWORD message) {
+    if (message < shellCalls_.size()) ++shellCalls_[message];
+    lastShellCall_ = message;
     return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(&iconData_)) != FALSE;
 }
 
@@ -146,23 +272,37 @@ bool TTrayIcon::ModifyIcon() {
     return notifyShell(NIM_MODIFY);
 }
 
+// --- The main window --------------------------------------------------------------------
+
+bool TTrayIcon::ownerIsWindow() const { return owner_ && IsWindow(owner_); }
+
+HWND TTrayIcon::mainForm() const {
+    HWND main = win::Application::mainWindow();
+    return main && IsWindow(main) ? main : nullptr;
+}
+
+// The program has no application window apart from its main window, so restoring the
+// application and un-minimising the main window are the one restore.
 void TTrayIcon::ShowMainForm() {
-    if (!owner_) return;
-    if (IsIconic(owner_)) ShowWindow(owner_, SW_RESTORE);
-    ShowWindow(owner_, SW_SHOW);
-    SetForegroundWindow(owner_);
+    HWND main = mainForm();
+    if (!ownerIsWindow() || !main) return;
+    if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+    ShowWindow(main, SW_SHOW);
+    SetForegroundWindow(main);
 }
 
 void TTrayIcon::HideMainForm() {
-    if (!owner_) return;
-    ShowWindow(owner_, SW_HIDE);
+    HWND main = mainForm();
+    if (!ownerIsWindow() || !main) return;
+    ShowWindow(main, SW_HIDE);
     HideTaskbarButton();
 }
 
+// The window that owns the taskbar button is the main window itself: hiding the main form
+// has already hidden it, and this only matters when the form is left on screen (a start in
+// the tray asked for by OnStartup).
 void TTrayIcon::HideTaskbarButton() {
-    // The main window owns the taskbar button itself, so hiding it above has already
-    // removed the button; an application window of its own would be hidden here.
-    HWND app = GetWindow(owner_, GW_OWNER);
+    HWND app = mainForm();
     if (app && IsWindowVisible(app)) ShowWindow(app, SW_HIDE);
 }
 
@@ -171,73 +311,146 @@ void TTrayIcon::SendToTray() {
     setIconVisible(true);
 }
 
+// --- Menu -------------------------------------------------------------------------------
+
 void TTrayIcon::PopupAtCursor() {
     POINT pt;
-    if (!GetCursorPos(&pt) || !popupMenu_) return;
-    SetForegroundWindow(gHandler->hwnd());
+    if (!GetCursorPos(&pt) || !livePopupMenu()) return;
+    std::weak_ptr<char> alive = life_;
+    HWND handler = handler_.window();
+    // The menu closes when the user clicks elsewhere only if its window is the foreground
+    // window's; and what is waiting is handled before the modal loop starts.
+    SetForegroundWindow(handler);
     win::Application::processMessages();
-    UINT command = static_cast<UINT>(TrackPopupMenu(popupMenu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0,
-                                                    gHandler->hwnd(), nullptr));
-    if (owner_) {
-        if (command) PostMessageA(owner_, WM_COMMAND, command, 0);
-        PostMessageA(owner_, WM_NULL, 0, 0);
-    }
+    if (alive.expired() || !livePopupMenu()) return;
+    auto command = static_cast<UINT>(
+        TrackPopupMenu(popupMenu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, handler, nullptr));
+    // The menu's loop dispatches the program's messages too; it may have freed the component.
+    if (alive.expired() || !ownerIsWindow()) return;
+    // The chosen item's command reaches the owner as a menu command does; the null message
+    // makes the owner's queue run once the menu has closed.
+    if (command) PostMessageA(owner_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    PostMessageA(owner_, WM_NULL, 0, 0);
 }
 
-void TTrayIcon::notify(UINT mouseMessage) {
-    if (!enabled_) return;
-    switch (mouseMessage) {
-    case WM_LBUTTONDOWN:
-        if (OnDblClick) {
-            clickTimer_.setInterval(GetDoubleClickTime());
-            clickTimer_.setEnabled(true);
+bool TTrayIcon::autoPopupMenu() const {
+    return popupMenu_ && popupAutoPopup_ && IsMenu(popupMenu_);
+}
+
+bool TTrayIcon::popup() {
+    std::weak_ptr<char> alive = life_;
+    SetForegroundWindow(handler_.window());
+    PopupAtCursor();
+    return !alive.expired();
+}
+
+// Of the top-level items marked as default the lowest-placed one is clicked, as a menu
+// command to the owner; a disabled item, a separator or a submenu's parent has no command.
+bool TTrayIcon::clickDefaultItem() {
+    HMENU menu = livePopupMenu();
+    if (!menu || !ownerIsWindow()) return true;
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
+        if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &item) || !(item.fState & MFS_DEFAULT)) continue;
+        if ((item.fState & MFS_DISABLED) || (item.fType & MFT_SEPARATOR) || item.hSubMenu) return true;
+        std::weak_ptr<char> alive = life_;
+        SendMessageA(owner_, WM_COMMAND, MAKEWPARAM(item.wID, 0), 0);
+        return !alive.expired();
+    }
+    return true;
+}
+
+// --- Mouse ------------------------------------------------------------------------------
+
+void TTrayIcon::notify(UINT mouseMessage) { dispatchTrayMouse(mouseMessage, mouse_, *this); }
+
+TShiftState TTrayIcon::keys() const {
+    return shiftStateOf(GetAsyncKeyState(VK_SHIFT) < 0, GetAsyncKeyState(VK_MENU) < 0,
+                        GetAsyncKeyState(VK_CONTROL) < 0);
+}
+
+// Where the cursor cannot be read (another desktop has the input), it counts as where it was
+// last seen.
+CursorPoint TTrayIcon::cursor() const {
+    POINT pt;
+    if (!GetCursorPos(&pt)) return mouse_.last;
+    return {pt.x, pt.y};
+}
+
+void TTrayIcon::startClickTimer() {
+    clickTimer_->setInterval(GetDoubleClickTime());
+    clickTimer_->setEnabled(true);
+}
+
+// --- Cycling ----------------------------------------------------------------------------
+
+void TTrayIcon::cycleStep() {
+    int count = iconList_ ? iconList_->count() : 0;
+    if (iconIndex_ < count) setIcon(iconList_->icon(iconIndex_));
+    if (!raise(OnCycle, nextCycleIndex(iconIndex_, count))) return;
+    count = iconList_ ? iconList_->count() : 0;
+    setIconIndex(nextCycleIndex(iconIndex_, count));
+}
+
+// --- The owner's messages ---------------------------------------------------------------
+
+bool TTrayIcon::ownerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (!ownerHooked_) return false;
+    if (owner_ == mainForm()) applicationMessage(msg, wp, lp);
+    switch (msg) {
+    case WM_SHOWWINDOW:
+        if (wp && lp == 0) {
+            if (HWND app = mainForm()) SetForegroundWindow(app);
+            SetForegroundWindow(owner_);
+            return false;
         }
-        leftButtonDown_ = true;
-        break;
-    case WM_LBUTTONUP:
-        if (leftButtonDown_) clickPending_ = true;
-        if (leftButtonDown_ && !clickTimer_.Enabled()) {
-            leftButtonDown_ = false;
-            clickPending_ = false;
-            if (OnClick) OnClick();
-        }
-        leftButtonDown_ = false;
-        break;
-    case WM_LBUTTONDBLCLK:
-        clickPending_ = false;
-        dblClickSeen_ = true;
-        if (OnDblClick) OnDblClick();
-        break;
-    case WM_RBUTTONDOWN:
-        if (popupMenu_) {
-            SetForegroundWindow(gHandler->hwnd());
-            PopupAtCursor();
-        }
-        break;
+        if (!wp && lp == SW_PARENTCLOSING && !win::Application::terminated()) return minimizeToTrayInstead(result);
+        return false;
+    case WM_SYSCOMMAND:
+        // The low four bits of a system command are the system's own.
+        if ((wp & 0xFFF0) == SC_MINIMIZE) return minimizeToTrayInstead(result);
+        return false;
     default:
-        break;
+        return false;
     }
 }
 
-void TTrayIcon::clickTimerFired() {
-    clickTimer_.setEnabled(false);
-    if (!dblClickSeen_ && clickPending_) {
-        clickPending_ = false;
-        if (OnClick) OnClick();
-    }
-    dblClickSeen_ = false;
+// The owner is sent to the tray instead of being minimised or hidden, when the program
+// handles OnMinimizeToTray; otherwise the owner goes on as usual.
+bool TTrayIcon::minimizeToTrayInstead(LRESULT& result) {
+    if (!minimizeToTray_ || !OnMinimizeToTray) return false;
+    if (raise(OnMinimizeToTray)) SendToTray();
+    result = 1;
+    return true;
 }
 
-bool TTrayIcon::ownerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT&) {
+// The application window's messages; none is consumed.
+void TTrayIcon::applicationMessage(UINT msg, WPARAM wp, LPARAM) {
     if (msg == WM_SIZE && wp == SIZE_MINIMIZED) {
         if (minimizeToTray_) SendToTray();
-    } else if (msg == WM_SHOWWINDOW && wp && lp == 0) {
-        SetForegroundWindow(owner_);
+    } else if (msg == WM_WINDOWPOSCHANGED) {
+        HWND main = mainForm();
+        if (!startupPending_ || !main) return;
+        // Only a multiple-document frame shows itself before OnStartup could be asked in
+        // loaded(); the program's main window is none.
+        if (FindWindowExA(main, nullptr, "MDICLIENT", nullptr)) {
+            bool showMainForm = true;
+            if (!raise(OnStartup, showMainForm)) return;
+            if (!showMainForm) HideTaskbarButton();
+        }
+        startupPending_ = false;
+    } else if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_RESTORE) {
+        HWND main = mainForm();
+        if (!main) return;
+        if (IsIconic(main)) ShowWindow(main, SW_RESTORE);
+        ShowWindow(main, SW_SHOW);
     } else if (msg != 0 && msg == taskbarCreatedMessage()) {
         // The shell has restarted: an icon that was showing must be added again.
         if (iconVisible_) AddIcon();
     }
-    return false;
 }
 
 }  // namespace ui

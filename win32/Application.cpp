@@ -11,6 +11,7 @@ std::string& titleRef() {
     return title;
 }
 HWND gMainWindow = nullptr;
+bool gShowMainForm = true;
 bool gTerminated = false;
 int gExitCode = 0;
 
@@ -30,6 +31,8 @@ const std::string& Application::title() { return titleRef(); }
 void Application::setTitle(std::string title) { titleRef() = std::move(title); }
 HWND Application::mainWindow() { return gMainWindow; }
 void Application::setMainWindow(HWND hwnd) { gMainWindow = hwnd; }
+bool Application::showMainForm() { return gShowMainForm; }
+void Application::setShowMainForm(bool show) { gShowMainForm = show; }
 
 std::string withFullStop(std::string message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))

@@ -17,6 +17,10 @@ public:
     // The main window: its closing ends the message loop.
     static HWND mainWindow();
     static void setMainWindow(HWND hwnd);
+    // Whether the main window is shown at start (true unless a component asks for a start
+    // in the tray).
+    static bool showMainForm();
+    static void setShowMainForm(bool show);
 
     // The standard error box: caption the application title, error icon, and the message
     // with a full stop added when its last character sorts after ".".
