@@ -119,8 +119,6 @@ public:
     bool ownerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     // A mouse notification from the shell for this icon.
     void notify(UINT mouseMessage);
-    // Whether a press still waits out the double-click time before it may count as a click.
-    bool waitingForDoubleClick() const noexcept { return clickTimer_.Enabled(); }
 
     // The registered number of "TaskbarCreated", or 0 where "comctl32.dll" is older than
     // 4.71 and the shell does not announce a re-created taskbar. Fixed for the process.
