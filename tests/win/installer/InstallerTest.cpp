@@ -30,7 +30,9 @@ bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
 std::string startMenuLink() { return shellFolder(CSIDL_PROGRAMS) + "Ombrix.lnk"; }
 std::string logonLink() { return shellFolder(CSIDL_STARTUP) + "Ombrix.lnk"; }
 
+// Windows paths compare without regard to case.
 bool sameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+#define EXPECT_SAME_PATH(actual, expected) EXPECT_PRED2(sameText, actual, expected)
 
 std::string withoutTrailingSlash(std::string folder) {
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
@@ -136,7 +138,7 @@ TEST(SilentInstallTest, GoesIntoTheUsersLocalProgramsFolderWhenNotToldWhere) {
     Installation installed(Installation::Where::DefaultFolder);
     ASSERT_EQ(installed.install("", false), 0u);
     EXPECT_TRUE(installed.exists("ombrix.exe")) << installed.folder();
-    EXPECT_EQ(uninstallString("InstallLocation"), withoutTrailingSlash(installed.folder()));
+    EXPECT_SAME_PATH(uninstallString("InstallLocation"), withoutTrailingSlash(installed.folder()));
 }
 
 TEST(SilentInstallTest, StartMenuShortcutStartsTheProgramInItsFolder) {
@@ -144,10 +146,9 @@ TEST(SilentInstallTest, StartMenuShortcutStartsTheProgramInItsFolder) {
     ASSERT_EQ(installed.install(), 0u);
     auto link = testing_support::readShortcut(startMenuLink());
     ASSERT_TRUE(link.exists);
-    EXPECT_TRUE(sameText(link.target, installed.path("ombrix.exe"))) << link.target;
+    EXPECT_SAME_PATH(link.target, installed.path("ombrix.exe"));
     EXPECT_EQ(link.arguments, "");
-    EXPECT_TRUE(sameText(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder())))
-        << link.workingFolder;
+    EXPECT_SAME_PATH(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder()));
 }
 
 TEST(SilentInstallTest, LogonShortcutStartsTheProgramHiddenInItsFolderByDefault) {
@@ -155,10 +156,9 @@ TEST(SilentInstallTest, LogonShortcutStartsTheProgramHiddenInItsFolderByDefault)
     ASSERT_EQ(installed.install(), 0u);
     auto link = testing_support::readShortcut(logonLink());
     ASSERT_TRUE(link.exists);
-    EXPECT_TRUE(sameText(link.target, installed.path("ombrix.exe"))) << link.target;
+    EXPECT_SAME_PATH(link.target, installed.path("ombrix.exe"));
     EXPECT_EQ(link.arguments, "h");
-    EXPECT_TRUE(sameText(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder())))
-        << link.workingFolder;
+    EXPECT_SAME_PATH(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder()));
     EXPECT_EQ(uninstallDword("StartAtLogon"), 1);
 }
 
@@ -168,9 +168,9 @@ TEST(SilentInstallTest, RecordsItsUninstallerForTheUserAlone) {
     EXPECT_EQ(uninstallString("DisplayName"), "Ombrix");
     EXPECT_EQ(uninstallString("DisplayVersion"), OMBRIX_VERSION_TEXT);
     EXPECT_EQ(uninstallString("Publisher"), "Ombrix");
-    EXPECT_EQ(uninstallString("DisplayIcon"), installed.path("ombrix.exe") + ",0");
-    EXPECT_EQ(uninstallString("UninstallString"), "\"" + installed.path("uninstall.exe") + "\"");
-    EXPECT_EQ(uninstallString("QuietUninstallString"), "\"" + installed.path("uninstall.exe") + "\" /S");
+    EXPECT_SAME_PATH(uninstallString("DisplayIcon"), installed.path("ombrix.exe") + ",0");
+    EXPECT_SAME_PATH(uninstallString("UninstallString"), "\"" + installed.path("uninstall.exe") + "\"");
+    EXPECT_SAME_PATH(uninstallString("QuietUninstallString"), "\"" + installed.path("uninstall.exe") + "\" /S");
     // In KiB, at least the program itself.
     WIN32_FILE_ATTRIBUTE_DATA exe{};
     ASSERT_TRUE(GetFileAttributesExA(installed.path("ombrix.exe").c_str(), GetFileExInfoStandard, &exe));
@@ -295,7 +295,7 @@ TEST(InstallOverTest, KeepsTheUsersFilesAndTheFolderAndEndsTheRunningCopyCleanly
     EXPECT_EQ(program.waitForExit(15000), 0u);
     EXPECT_EQ(testing_support::filesBelow(installed.folder()), shippedAndUserFiles());
     expectUserFilesUntouched(installed);
-    EXPECT_EQ(uninstallString("InstallLocation"), withoutTrailingSlash(installed.folder()));
+    EXPECT_SAME_PATH(uninstallString("InstallLocation"), withoutTrailingSlash(installed.folder()));
     EXPECT_EQ(uninstallString("DisplayVersion"), OMBRIX_VERSION_TEXT);
 }
 
