@@ -46,3 +46,20 @@ add_dependencies(ombrix_win_tests ombrix-db)
 # never run at the same time as each other.
 gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
+
+# The installer that the packaging test leaves in package-test/, run silently. Its tests
+# install for the current user of the prefix (folders, Start menu, registry), so they run
+# after that test and never beside another test that starts the program.
+add_executable(ombrix_installer_tests
+    ${CMAKE_CURRENT_LIST_DIR}/installer/InstallerTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/installer/Installation.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProgramUnderTest.cpp)
+target_link_libraries(ombrix_installer_tests PRIVATE GTest::gtest_main ole32 uuid shell32)
+ombrix_target_defaults(ombrix_installer_tests)
+string(REPLACE "/" "\\\\" installer_win
+    "Z:${OMBRIX_PACKAGE_TEST_DIR}/signed/ombrix-setup-${PROJECT_VERSION}.exe")
+target_compile_definitions(ombrix_installer_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
+    "OMBRIX_INSTALLER=\"${installer_win}\"")
+add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database)
+gtest_discover_tests(ombrix_installer_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop TIMEOUT 180)
