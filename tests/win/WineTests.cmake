@@ -21,7 +21,8 @@ add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/hooklib ${CMAKE_CURRENT_BINARY_DIR}/h
 foreach(variant full no_start no_end)
     string(TOUPPER ${variant} upper)
     string(REPLACE "/" "\\\\" hook_dir_win "Z:${CMAKE_BINARY_DIR}/tests/hooklib/${variant}")
-    target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_HOOKLIB_${upper}=\"${hook_dir_win}\\\\zarurarevidev.dll\"")
+    set(hooklib_${variant} "OMBRIX_HOOKLIB_${upper}=\"${hook_dir_win}\\\\zarurarevidev.dll\"")
+    target_compile_definitions(ombrix_win_tests PRIVATE ${hooklib_${variant}})
     add_dependencies(ombrix_win_tests ombrix_hook_${variant})
 endforeach()
 
@@ -59,7 +60,7 @@ ombrix_target_defaults(ombrix_installer_tests)
 string(REPLACE "/" "\\\\" installer_win
     "Z:${OMBRIX_PACKAGE_TEST_DIR}/signed/ombrix-setup-${PROJECT_VERSION}.exe")
 target_compile_definitions(ombrix_installer_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
-    "OMBRIX_INSTALLER=\"${installer_win}\"")
-add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database)
+    "OMBRIX_INSTALLER=\"${installer_win}\"" ${hooklib_full})
+add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database ombrix_hook_full)
 gtest_discover_tests(ombrix_installer_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop TIMEOUT 180)
