@@ -28,11 +28,13 @@
 #include "scan/TmLog.h"
 #include "settings/ProcessList.h"
 #include "settings/TextCompare.h"
+#include "tests/support/FolderTree.h"
 #include "tests/support/ProcessFigures.h"
 
 namespace {
 
 using testing_support::ProcessFigures;
+using testing_support::removeTree;
 
 // Stopped by every scan: a table hit, its twin in capitals, a black-listed name.
 const std::vector<std::string> kVictims = {"soak-keylog.exe", "SOAK-KEYLOG.EXE", "soak-black.exe"};
@@ -119,23 +121,6 @@ std::string toolPath() {
     std::string p = OMBRIX_DB_TOOL;
     if (!p.empty() && p[0] == '/') p = "Z:" + p;
     return p;
-}
-
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(folder + name + "\\");
-            else
-                DeleteFileA((folder + name).c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 double secondsBetween(LARGE_INTEGER from, LARGE_INTEGER to) {

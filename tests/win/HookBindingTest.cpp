@@ -214,21 +214,7 @@ TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
     useLibrary(elsewhere, OMBRIX_HOOKLIB_FULL);
     settings(program, true);
     // Started with the planted folder as current directory and first on PATH.
-    std::string commandLine = "\"" + program.path("ombrix.exe") + "\"";
-    std::string path = "PATH=" + elsewhere.folder() + ";C:\\windows\\system32;C:\\windows";
-    std::string environment = path + '\0' + '\0';
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(program.path("ombrix.exe").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               environment.data(), elsewhere.folder().c_str(), &si, &pi));
-    testing_support::Process copy(pi);
-    HWND box = nullptr;
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] {
-        HWND w = FindWindowA("#32770", "Ombrix");
-        return (box = w) != nullptr;
-    }));
-    EXPECT_EQ(testing_support::windowText(GetDlgItem(box, 0xFFFF)), "Error loading DLL.");
+    program.startIn(elsewhere.folder(), elsewhere.folder() + ";C:\\windows\\system32;C:\\windows");
+    EXPECT_EQ(program.waitForMessageBox(), "Error loading DLL.");
     EXPECT_FALSE(elsewhere.exists(kCalls)) << "the planted library was loaded";
-    copy.kill();
 }

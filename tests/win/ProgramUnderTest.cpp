@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/support/FolderTree.h"
+
 namespace testing_support {
 
 Process::~Process() { kill(); }
@@ -56,27 +58,6 @@ std::string makeTempFolder() {
     return folder;
 }
 
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = folder + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(full + "\\");
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-
 // Calls `visit` for each top-level window until it returns false.
 template <typename Visit>
 void forEachTopLevel(Visit visit) {
@@ -126,13 +107,21 @@ bool ProgramUnderTest::exists(const std::string& name) const {
     return GetFileAttributesA(path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Process& ProgramUnderTest::start(const std::string& args) {
+Process& ProgramUnderTest::start(const std::string& args) { return launch(args, folder_, ""); }
+
+Process& ProgramUnderTest::startIn(const std::string& currentFolder, const std::string& pathVariable) {
+    return launch("", currentFolder, pathVariable);
+}
+
+Process& ProgramUnderTest::launch(const std::string& args, const std::string& currentFolder,
+                                  const std::string& pathVariable) {
     std::string commandLine = "\"" + path(exeName_) + "\"" + (args.empty() ? "" : " " + args);
+    std::string environment = pathVariable.empty() ? "" : "PATH=" + pathVariable + '\0' + '\0';
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(path(exeName_).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder_.c_str(), &si, &pi))
+    if (!CreateProcessA(path(exeName_).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        environment.empty() ? nullptr : environment.data(), currentFolder.c_str(), &si, &pi))
         throw std::runtime_error("cannot start " + commandLine);
     processes_.emplace_back(pi);
     return processes_.back();

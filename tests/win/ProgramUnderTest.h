@@ -46,6 +46,9 @@ public:
 
     // Starts a copy with `args`, the program folder as its current directory.
     Process& start(const std::string& args = "");
+    // Starts a copy with `currentFolder` as its current directory and, when `path` is not
+    // empty, an environment holding only PATH=`path`.
+    Process& startIn(const std::string& currentFolder, const std::string& path = "");
     Process& process(size_t i = 0) { return processes_.at(i); }
 
     // The top-level window of class "Ombrix" of any copy started here, once it exists.
@@ -88,6 +91,7 @@ public:
     static void pressKey(WORD vk);
 
 private:
+    Process& launch(const std::string& args, const std::string& currentFolder, const std::string& pathVariable);
     bool ownedByUs(HWND window) const;
 
     std::string folder_;

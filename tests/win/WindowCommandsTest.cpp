@@ -15,11 +15,13 @@ namespace {
 
 enum Command : UINT { About1 = 201, Help1 = 204, AuthorSite1 = 205, LogFile1 = 206, Exit1 = 207 };
 
-// Makes the recorder the current user's handler for `scheme` (a protocol such as "https")
-// or for a file extension's type, and takes it back at the end.
+// Makes the recorder the current user's handler for a protocol such as "https", or for a
+// file type and, when `extension` is given, that extension; takes it back at the end.
 class ShellHandler {
 public:
-    ShellHandler(const ProgramUnderTest& program, const std::string& classKey) : key_("Software\\Classes\\" + classKey) {
+    ShellHandler(const ProgramUnderTest& program, const std::string& classKey, const std::string& extension = "")
+        : key_("Software\\Classes\\" + classKey),
+          extensionKey_(extension.empty() ? "" : "Software\\Classes\\" + extension) {
         recorder_ = program.path("shell_recorder.exe");
         CopyFileA(OMBRIX_SHELL_RECORDER, recorder_.c_str(), FALSE);
         calls_ = program.path("shellcalls.txt");
@@ -34,8 +36,19 @@ public:
         RegSetValueExA(open, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>(command.size() + 1));
         RegCloseKey(open);
+        if (!extensionKey_.empty()) {
+            HKEY ext;
+            RegCreateKeyExA(HKEY_CURRENT_USER, extensionKey_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ext,
+                            nullptr);
+            RegSetValueExA(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(classKey.c_str()),
+                           static_cast<DWORD>(classKey.size() + 1));
+            RegCloseKey(ext);
+        }
     }
-    ~ShellHandler() { SHDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
+    ~ShellHandler() {
+        SHDeleteKeyA(HKEY_CURRENT_USER, key_.c_str());
+        if (!extensionKey_.empty()) SHDeleteKeyA(HKEY_CURRENT_USER, extensionKey_.c_str());
+    }
 
     std::string calls() const { return testing_support::fileText(calls_); }
     bool waitForCall() const {
@@ -44,6 +57,7 @@ public:
 
 private:
     std::string key_;
+    std::string extensionKey_;
     std::string recorder_;
     std::string calls_;
 };
@@ -127,7 +141,7 @@ TEST(WindowCommandsTest, WebSiteHandsTheDecipheredAddressToTheShell) {
 
 TEST(WindowCommandsTest, HelpAndViewLogWithTheirFilesMissingDoNothing) {
     ProgramUnderTest program;
-    ShellHandler chm(program, "chm.file");
+    ShellHandler chm(program, "chm.file", ".chm");
     HWND w = startShown(program);
     ASSERT_TRUE(w);
     ASSERT_FALSE(program.exists("omx.chm"));
@@ -141,48 +155,26 @@ TEST(WindowCommandsTest, HelpAndViewLogWithTheirFilesMissingDoNothing) {
 
 TEST(WindowCommandsTest, HelpOpensTheHelpFileBesideTheProgram) {
     ProgramUnderTest program;
-    ShellHandler chm(program, "chm.file");
-    {
-        HKEY ext;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.chm", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ext,
-                        nullptr);
-        RegSetValueExA(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("chm.file"), 9);
-        RegCloseKey(ext);
-    }
+    ShellHandler chm(program, "chm.file", ".chm");
     program.writeFile("omx.chm", "help");
     HWND w = startShown(program);
     ASSERT_TRUE(w);
     PostMessageA(w, WM_COMMAND, Help1, 0);
     ASSERT_TRUE(chm.waitForCall());
     EXPECT_NE(chm.calls().find(program.path("omx.chm")), std::string::npos) << chm.calls();
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.chm");
 }
 
 TEST(WindowCommandsTest, ViewLogOpensTheLogTheProgramWritesEvenWhenStartedFromElsewhere) {
     ProgramUnderTest program;
     ProgramUnderTest elsewhere;  // the folder that is current at start
-    ShellHandler log(program, "txtfile");
-    {
-        HKEY ext;
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\.log", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ext,
-                        nullptr);
-        RegSetValueExA(ext, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("txtfile"), 8);
-        RegCloseKey(ext);
-    }
+    ShellHandler log(program, "txtfile", ".log");
     elsewhere.writeFile("keyloggerstop.log", "a stop\r\n");
     program.writeFile("keyloggerstop.log", "someone else's\r\n");
     program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
-    std::string commandLine = "\"" + program.path("ombrix.exe") + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(program.path("ombrix.exe").c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, elsewhere.folder().c_str(), &si, &pi));
-    testing_support::Process copy(pi);
-    HWND w = nullptr;
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return (w = FindWindowA("Ombrix", nullptr)) != nullptr; }, 15000));
+    program.startIn(elsewhere.folder());
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
     PostMessageA(w, WM_COMMAND, LogFile1, 0);
     ASSERT_TRUE(log.waitForCall());
     EXPECT_NE(log.calls().find(elsewhere.path("keyloggerstop.log")), std::string::npos) << log.calls();
-    SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Classes\\.log");
 }

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "tests/support/FolderTree.h"
+
 namespace testing_support {
 
 namespace {
@@ -20,26 +22,6 @@ const char* const kUserFiles[] = {"ombrix.ini", "wl.txt", "bl.txt", "keyloggerst
 std::string withoutTrailingSlash(std::string folder) {
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
     return folder;
-}
-
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((folder + "*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = folder + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(full + "\\");
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 void collectFiles(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
