@@ -23,28 +23,28 @@ namespace {
 
 int windowsError(int e) noexcept {
     switch (e) {
-    case ENOENT: return 2;      // ERROR_FILE_NOT_FOUND
-    case ENOTDIR: return 3;     // ERROR_PATH_NOT_FOUND
-    case ENAMETOOLONG: return 3;
-    case ELOOP: return 3;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return kErrPathNotFound;
     case EMFILE:
-    case ENFILE: return 4;      // ERROR_TOO_MANY_OPEN_FILES
+    case ENFILE: return kErrTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return 5;       // ERROR_ACCESS_DENIED
-    case EBADF: return 6;       // ERROR_INVALID_HANDLE
-    case ENOMEM: return 8;      // ERROR_NOT_ENOUGH_MEMORY
+    case EROFS: return kErrAccessDenied;
+    case EBADF: return kErrInvalidHandle;
+    case ENOMEM: return kErrNotEnoughMemory;
     case EBUSY:
     case ETXTBSY:
-    case EWOULDBLOCK: return 32;  // ERROR_SHARING_VIOLATION
-    case EIO: return 30;        // ERROR_READ_FAULT
-    case ENOSPC: return 112;    // ERROR_DISK_FULL
+    case EWOULDBLOCK: return kErrSharingViolation;
+    case EIO: return kErrReadFault;
+    case ENOSPC: return kErrDiskFull;
     case EFBIG:
     case EOVERFLOW:
-    case EINVAL: return 87;     // ERROR_INVALID_PARAMETER
-    case EEXIST: return 183;    // ERROR_ALREADY_EXISTS
-    default: return 31;         // ERROR_GEN_FAILURE
+    case EINVAL: return kErrInvalidParameter;
+    case EEXIST: return kErrAlreadyExists;
+    default: return kErrGeneralFailure;
     }
 }
 
@@ -141,7 +141,7 @@ void DBO_DiskFile::osOpen() {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        error_ = 5;   // a directory or device: Windows refuses it as access denied
+        error_ = kErrAccessDenied;   // a directory or device: Windows refuses it as such
         raiseTableError(error_, kSubOpen, fileName_);
     }
     if (::flock(fd, (shared_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
@@ -189,7 +189,7 @@ void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
             raiseTableError(error_, kSubWrite, fileName_);
         }
         if (n == 0) {
-            error_ = 112;
+            error_ = kErrDiskFull;
             raiseTableError(error_, kSubWrite, fileName_);
         }
         done += static_cast<size_t>(n);

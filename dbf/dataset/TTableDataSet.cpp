@@ -112,7 +112,7 @@ void TTableDataSet::internalOpen() {
     handler_->setUserId(UserID);
 
     if (size_t{handler_->recordLength()} + calcFieldsSize_ >= TRecordBuffer::kMaxDataSize)
-        raiseCorrupt(1001, kSubHeaderCheck, handler_->fileName(),
+        raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, handler_->fileName(),
                      "a record of " + std::to_string(handler_->recordLength()) +
                          " bytes leaves no room for the data set's row information");
     fields_.clear();

@@ -12,6 +12,7 @@
 #include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
 #include "dbf/core/TdbDate.h"
+#include "dbf/expr/ExpressionError.h"
 #include "dbf/index/CdxKeyCompare.h"
 #include "dbf/index/DBobjCDXFile.h"
 #include "dbf/index/IndexKeyForm.h"
@@ -85,7 +86,7 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
             char result = keyHandler_->resultType();
             if (result == 'U') result = keyHandler_->evaluate(*fields).type();
             keyType_ = keyTypeOf(result);
-            if (keyType_ == 0) throw ETableExpression("Expression cannot be evaluated");
+            if (keyType_ == 0) raiseCannotEvaluate();
             if (!trimBlanks(forExpression_).empty())
                 forHandler_ = std::make_unique<TdbExpHandler>(forExpression_, *fields);
         }
@@ -392,7 +393,7 @@ void DBobjCDXTag::prepareKey(std::string_view text, std::string& out) const {
 
 void DBobjCDXTag::prepareKey(const TdbVariant& value, std::string& out) const {
     if (keyTypeOf(value.type()) != keyType_)
-        throw ETableError(0, kNoSubCode, "Variant types mismatch for compare");
+        throw ETableError(kNoCode, kNoSubCode, msg::kVariantMismatch);
     out = heldKey(value);
     if (keyType_ == 'C' && out.size() > format_.keyLength) {
         out.resize(format_.keyLength);
@@ -429,7 +430,7 @@ std::string DBobjCDXTag::keyText(std::string_view held) const {
 }
 
 TdbVariant DBobjCDXTag::evaluateKey(const FieldSource& fields) const {
-    if (!keyHandler_) throw ETableExpression("Expression cannot be evaluated");
+    if (!keyHandler_) raiseCannotEvaluate();
     return keyHandler_->evaluate(fields);
 }
 

@@ -31,8 +31,9 @@ public:
 
     // Reads and checks the 1024-byte header at `headerOffset` of `file`. `fields` is the
     // table's record view for the key and FOR expressions; null for the tag directory, which
-    // has no expression and character keys. A damaged header raises ETableError 2112; an
-    // expression that cannot be parsed or evaluated raises ETableExpression.
+    // has no expression and character keys. A damaged header raises ETableError
+    // kErrIndexUnreadable; an expression that cannot be parsed or evaluated raises
+    // ETableExpression.
     DBobjCDXTag(DBobjCDXFile& file, std::string name, uint32_t headerOffset, const FieldSource* fields);
     ~DBobjCDXTag();
     DBobjCDXTag(const DBobjCDXTag&) = delete;

@@ -47,12 +47,11 @@ constexpr size_t kInteriorFirstEntry = 12;
 constexpr size_t kInteriorArea = 500;
 constexpr size_t kLeafFirstEntry = 24;
 constexpr size_t kLeafArea = kCdxPageSize - kLeafFirstEntry;   // 488
-constexpr int kIndexUnreadable = 2112;
 
 }  // namespace
 
 void raiseIndexDamage(const std::string& fileName, uint64_t offset, const std::string& detail) {
-    raiseCorrupt(kIndexUnreadable, kIndexUnreadable, fileName,
+    raiseCorrupt(kErrIndexUnreadable, kSubIndexUnreadable, fileName,
                  "index page at offset " + std::to_string(offset) + ": " + detail);
 }
 

@@ -9,8 +9,6 @@ namespace dbf {
 
 namespace {
 
-constexpr int kErrBeyondEof = 1002;
-
 std::string_view trimmed(std::string_view s) noexcept {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -72,10 +70,10 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
 
     std::string ext = upperAscii(extensionOf(base));
     if (ext == ".NTX" || ext == ".MDX" || ext == ".NDX")
-        raiseCorrupt(2112, 2112, full, "only compound (.CDX) index files can be opened");
+        raiseCorrupt(kErrIndexUnreadable, kSubIndexUnreadable, full, "only compound (.CDX) index files can be opened");
     size_t slot = 1;
     while (slot <= kMaxIndexFiles && files_[slot]) ++slot;
-    if (slot > kMaxIndexFiles) raiseTableError(4, kSubOpen, full);
+    if (slot > kMaxIndexFiles) raiseTableError(kErrTooManyOpenFiles, kSubOpen, full);
 
     // The file is opened through the table's real directory, so a case-sensitive file
     // system finds it beside the table whatever case the caller used.
@@ -140,7 +138,7 @@ int DBO_dBHandler::SelectTag(const std::string& name) {
         GetRec(kFirst);
         return slot;
     }
-    throw ETableError(0, kNoSubCode, "Cannot find index tag " + name);
+    throw ETableError(kNoCode, kNoSubCode, msg::kTagNotFound + name);
 }
 
 void DBO_dBHandler::checkIndexChanged() {

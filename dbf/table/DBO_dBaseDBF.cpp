@@ -35,9 +35,6 @@ namespace {
 
 constexpr size_t kHeaderSize = 32;
 constexpr size_t kDescriptorSize = 32;
-constexpr int kErrHeaderInvalid = 1001;
-constexpr int kErrBeyondEof = 1002;
-constexpr int kErrNotOpenForOutput = 105;
 // GetRec takes a signed record number, so no table may hold more records than that.
 constexpr uint64_t kMaxRecords = 0x7FFFFFFF;
 
@@ -69,9 +66,9 @@ DBO_dBaseDBF::DBO_dBaseDBF(const std::string& fileName, bool readWrite, bool sha
     readHeaderBlock();
     checkHeader();
     encrypted_ = header_[15] != 0;
-    if (encrypted_ && key.empty()) throw ETableEncryption("No Password for encrypted file " + this->fileName());
+    if (encrypted_ && key.empty()) throw ETableEncryption(msg::kNoPassword + this->fileName());
     if (!encrypted_ && !key.empty())
-        throw ETableEncryption("A Password is included for unencrypted file " + this->fileName());
+        throw ETableEncryption(msg::kPasswordForPlainFile + this->fileName());
     readDescriptors();
 
     record_.assign(recordLength_ + 1, ' ');
@@ -148,7 +145,7 @@ void DBO_dBaseDBF::readDescriptors() {
         needed += d[11] == 'C' ? d[16] + 256u * d[17] : d[16];
     }
     if (encrypted_ && needed != recordLength_)
-        throw ETableEncryption("Invalid Password for encrypted file " + fileName());
+        throw ETableEncryption(msg::kInvalidPassword + fileName());
     if (needed > recordLength_)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "the fields need " + std::to_string(needed) + " bytes but the record length is " +

@@ -49,9 +49,9 @@ public:
     ~DBO_dBaseDBF() override;
 
     // Moves the record buffer. n > 0: that record; kNext, kPrevious, kFirst, kLast,
-    // kCurrent: a step in record order. 0 does nothing; below -5 raises error 1002.
+    // kCurrent: a step in record order. 0 does nothing; below -5 raises kErrBeyondEof.
     // count + 1 sets end-of-file without error (buffer and record number unchanged);
-    // beyond that raises error 1002, subcode 1207. kPrevious on record 1 sets
+    // beyond that raises kErrBeyondEof, subcode kSubRecordRead. kPrevious on record 1 sets
     // beginning-of-file and leaves the buffer. Every record is returned, deleted or not.
     // Virtual: the index layer moves in key order while a tag is active.
     virtual void GetRec(int32_t n);

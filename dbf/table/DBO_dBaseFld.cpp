@@ -12,9 +12,6 @@ namespace dbf {
 
 namespace {
 
-constexpr int kErrFieldName = 1003;
-constexpr int kErrFieldType = 1004;
-
 std::string_view upToNul(std::string_view s) noexcept {
     size_t n = s.find('\0');
     return n == std::string_view::npos ? s : s.substr(0, n);

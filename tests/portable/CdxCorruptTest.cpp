@@ -52,7 +52,7 @@ void expectUnreadable(const std::string& name, const std::vector<uint8_t>& index
         FAIL() << "no error for damage at " << where;
     } catch (const dbf::ETableError& e) {
         std::string m = e.what();
-        EXPECT_EQ(e.code(), 2112) << m;
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable) << m;
         EXPECT_EQ(m.rfind("Table Error 2112", 0), 0u) << m;
         EXPECT_NE(m.find(name == "a_tiny" ? "A_TINY.CDX" : "E_NAMES5K.CDX"), std::string::npos) << m;
         EXPECT_NE(m.find("offset " + where), std::string::npos) << m;
@@ -89,7 +89,7 @@ TEST(CdxCorruptTest, FileCutInsideTheTreeFailsWhenTheMissingPageIsReached) {
         useIndex(table, "e_names5k");
         FAIL() << "no error";
     } catch (const dbf::ETableError& e) {
-        EXPECT_EQ(e.code(), 2112) << e.what();
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable) << e.what();
         EXPECT_NE(std::string(e.what()).find("not a page inside the file"), std::string::npos) << e.what();
     }
 }
@@ -156,7 +156,7 @@ TEST(CdxCorruptTest, DirectoryNamingOneTagHeaderTwiceIsRefused) {
         useIndex(table, "b_multi");
         FAIL() << "no error";
     } catch (const dbf::ETableError& e) {
-        EXPECT_EQ(e.code(), 2112);
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable);
         EXPECT_NE(std::string(e.what()).find("offset " + std::to_string(first) + ": the tag directory names"),
                   std::string::npos)
             << e.what();
@@ -262,7 +262,7 @@ TEST(CdxCorruptTest, DescentDeeperThanAnyTreeCanBeIsRefused) {
         useIndex(table, "a_tiny");
         FAIL() << "no error";
     } catch (const dbf::ETableError& e) {
-        EXPECT_EQ(e.code(), 2112);
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable);
         EXPECT_NE(std::string(e.what()).find("deeper than 64 levels"), std::string::npos) << e.what();
     }
 }
@@ -279,7 +279,7 @@ TEST(CdxCorruptTest, WalkThroughPagesSharedByEveryEntryStopsWithAnError) {
         useIndex(table, "a_tiny");
         FAIL() << "no error";
     } catch (const dbf::ETableError& e) {
-        EXPECT_EQ(e.code(), 2112);
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable);
         EXPECT_NE(std::string(e.what()).find("passed more keys than the file can hold"), std::string::npos)
             << e.what();
     }
@@ -301,7 +301,7 @@ TEST(CdxCorruptTest, IndexPageCutShortAfterOpeningIsAnErrorNotStaleData) {
         }
         FAIL() << "no error";
     } catch (const dbf::ETableError& e) {
-        EXPECT_EQ(e.code(), 2112) << e.what();
+        EXPECT_EQ(e.code(), dbf::kErrIndexUnreadable) << e.what();
         EXPECT_NE(std::string(e.what()).find("E_NAMES5K.CDX"), std::string::npos) << e.what();
     }
 }

@@ -61,8 +61,8 @@ TEST(DbfCorruptTest, VersionFourIsAnInvalidHeaderWithTheFileName) {
         DBO_dBaseFld t(path, false, true);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 1001);
-        EXPECT_EQ(e.subCode(), 1204);
+        EXPECT_EQ(e.code(), dbf::kErrHeaderInvalid);
+        EXPECT_EQ(e.subCode(), dbf::kSubHeaderCheck);
         EXPECT_EQ(std::string(e.what()),
                   "dBase DBF file header invalid - " + DBO_DiskFile::expandFileName(path, ".DBF"));
     }
@@ -84,9 +84,9 @@ TEST(DbfCorruptTest, RejectsFileShorterThanItsHeader) {
     auto bytes = sample().bytes();
     bytes.resize(20);
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("less than the 32-byte table header"), std::string::npos) << r.message;
-    EXPECT_EQ(refuse({}).code, 1001);
+    EXPECT_EQ(refuse({}).code, dbf::kErrHeaderInvalid);
 }
 
 TEST(DbfCorruptTest, RejectsHeaderLengthBelow33) {
@@ -94,7 +94,7 @@ TEST(DbfCorruptTest, RejectsHeaderLengthBelow33) {
         auto bytes = sample().bytes();
         testsupport::put16(bytes, 8, hl);
         Refusal r = refuse(bytes);
-        EXPECT_EQ(r.code, 1001);
+        EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
         EXPECT_NE(r.message.find("header length " + std::to_string(hl) + " is below 33"), std::string::npos) << r.message;
     }
 }
@@ -103,7 +103,7 @@ TEST(DbfCorruptTest, RejectsFoxProHeaderLengthBelow296) {
     auto bytes = sample().bytes();   // 98 bytes of header: fine for 0x03, too short for 0x30
     bytes[0] = 0x30;
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("is below 296"), std::string::npos) << r.message;
 }
 
@@ -111,7 +111,7 @@ TEST(DbfCorruptTest, RejectsHeaderWithoutRoomForADescriptor) {
     auto bytes = sample().bytes();
     testsupport::put16(bytes, 8, 60);
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("no room for a field descriptor"), std::string::npos) << r.message;
 }
 
@@ -119,7 +119,7 @@ TEST(DbfCorruptTest, RejectsZeroRecordLength) {
     auto bytes = sample().bytes();
     testsupport::put16(bytes, 10, 0);
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("record length is 0"), std::string::npos) << r.message;
 }
 
@@ -127,7 +127,7 @@ TEST(DbfCorruptTest, RejectsRecordLengthShorterThanFields) {
     auto bytes = sample().bytes();
     testsupport::put16(bytes, 10, 12);   // the fields need 16
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("the fields need 16 bytes but the record length is 12"), std::string::npos) << r.message;
 }
 
@@ -136,7 +136,7 @@ TEST(DbfCorruptTest, RejectsFieldLengthsBeyondRecordLength) {
     bytes[32 + 16] = 255;   // NAME claims 255 bytes
     bytes[32 + 17] = 255;   // and 255 * 256 more
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("the fields need"), std::string::npos) << r.message;
 }
 
@@ -144,11 +144,11 @@ TEST(DbfCorruptTest, RejectsDescriptorsCutOffByTheEndOfFile) {
     auto bytes = sample().bytes();
     testsupport::put16(bytes, 8, 65535);   // descriptors claimed far past the file
     Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("the file ends inside the field descriptors"), std::string::npos) << r.message;
     bytes = sample().bytes();
     bytes.resize(70);
-    EXPECT_EQ(refuse(bytes).code, 1001);
+    EXPECT_EQ(refuse(bytes).code, dbf::kErrHeaderInvalid);
 }
 
 TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
@@ -178,8 +178,8 @@ TEST(DbfCorruptTest, MissingFileIsFileNotFoundWithFullName) {
         DBO_dBaseFld t(path, false, true);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 2);
-        EXPECT_EQ(e.subCode(), 1107);
+        EXPECT_EQ(e.code(), dbf::kErrFileNotFound);
+        EXPECT_EQ(e.subCode(), dbf::kSubOpen);
         EXPECT_EQ(std::string(e.what()), "File not found - " + DBO_DiskFile::expandFileName(path, ".DBF"));
     }
 }
@@ -197,7 +197,7 @@ TEST(DbfCorruptTest, FileThatShrinksUnderTheTableGivesAnErrorNotStaleData) {
         t.GetRec(2);
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 221);
+        EXPECT_EQ(e.code(), dbf::kErrShortRead);
         EXPECT_NE(std::string(e.what()).find("the file ends inside record 2"), std::string::npos) << e.what();
     }
 }

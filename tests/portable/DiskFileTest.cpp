@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "dbf/core/ByteView.h"
 #include "dbf/core/DBO_DiskFile.h"
@@ -65,7 +66,7 @@ TEST(DiskFileTest, ShortReadLeavesError221WithoutRaising) {
     DBO_DiskFile f(testsupport::cdxFixture("a_tiny.dbf"), false, true);
     char buf[64];
     EXPECT_EQ(f.read(180, buf, sizeof buf), 13u);
-    EXPECT_EQ(f.lastError(), 221);
+    EXPECT_EQ(f.lastError(), dbf::kErrShortRead);
     f.clearError();
     EXPECT_EQ(f.read(0, buf, 4), 4u);
     EXPECT_EQ(f.lastError(), 0);
@@ -76,11 +77,11 @@ TEST(DiskFileTest, ReadExactRaisesOnShortRead) {
     DBO_DiskFile f(testsupport::cdxFixture("a_tiny.dbf"), false, true);
     char buf[64];
     try {
-        f.readExact(180, buf, sizeof buf, 1207);
+        f.readExact(180, buf, sizeof buf, dbf::kSubRecordRead);
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 221);
-        EXPECT_EQ(e.subCode(), 1207);
+        EXPECT_EQ(e.code(), dbf::kErrShortRead);
+        EXPECT_EQ(e.subCode(), dbf::kSubRecordRead);
     }
 }
 
@@ -93,8 +94,8 @@ TEST(DiskFileTest, ExclusiveOpenIsRefusedWhileTheFileIsOpen) {
         DBO_DiskFile exclusive(path, true, false);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 32);
-        EXPECT_EQ(e.subCode(), 1107);
+        EXPECT_EQ(e.code(), dbf::kErrSharingViolation);
+        EXPECT_EQ(e.subCode(), dbf::kSubOpen);
         EXPECT_EQ(std::string(e.what()), "File access denied - " + path);
     }
     DBO_DiskFile another(path, false, true);
@@ -108,7 +109,7 @@ TEST(DiskFileTest, WritesAreReadBack) {
     DBO_DiskFile f(path, true, false);
     f.write(2, "abcd", 4);
     char buf[6];
-    f.readExact(0, buf, 6, 1101);
+    f.readExact(0, buf, 6, dbf::kSubRead);
     EXPECT_EQ(std::string(buf + 2, 4), "abcd");
     EXPECT_EQ(f.fileSize(), 6u);
 }
@@ -120,7 +121,7 @@ TEST(DiskFileTest, MissingFolderIsPathNotFound) {
         DBO_DiskFile f(path, false, true);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 3);
+        EXPECT_EQ(e.code(), dbf::kErrPathNotFound);
         EXPECT_EQ(std::string(e.what()), "Path not found - " + path);
     }
 }
@@ -128,6 +129,45 @@ TEST(DiskFileTest, MissingFolderIsPathNotFound) {
 TEST(TableErrorTest, KnownCodeIsTextSeparatorAndFileName) {
     EXPECT_EQ(dbf::tableErrorMessage(2, 1107, "C:\\X\\K.CDX"), "File not found - C:\\X\\K.CDX");
     EXPECT_EQ(dbf::tableErrorMessage(1269, 1101, "C:\\T.DBF"), " - C:\\T.DBF");
+}
+
+// The error table as the user reads it: every code with its text, exactly.
+TEST(TableErrorTest, EveryCodeOfTheTableKeepsItsText) {
+    const std::pair<int, const char*> table[] = {
+        {2, "File not found"},
+        {3, "Path not found"},
+        {4, "Too many open files"},
+        {5, "File access denied"},
+        {12, "Invalid file access code"},
+        {15, "Invalid drive number"},
+        {32, "File access denied"},
+        {33, "Record locked by another user"},
+        {100, "Disk read error"},
+        {101, "Disk write error"},
+        {102, "File not assigned"},
+        {103, "File not open"},
+        {104, "File not open for input"},
+        {105, "File not open for output"},
+        {106, "Invalid numeric format"},
+        {150, "Disk is write-protected"},
+        {152, "Drive not ready"},
+        {162, "Hardware failure"},
+        {183, "File already exists"},
+        {1001, "dBase DBF file header invalid"},
+        {1002, "dBase record request beyond EOF"},
+        {1003, "dBase field name is invalid"},
+        {1004, "dBase field is of incorrect type"},
+        {1005, "dBase memo record has format error"},
+        {1006, "Formula expression cannot be translated"},
+        {1011, "Number too large to fit in field"},
+        {1269, ""},
+        {1270, ""},
+        {1271, ""},
+    };
+    for (const auto& [code, text] : table)
+        EXPECT_EQ(dbf::tableErrorMessage(code, dbf::kNoSubCode, "T.DBF"), std::string(text) + " - T.DBF") << code;
+    for (int code : {0, 1, 6, 31, 221, 1000, 1007, 2112})
+        EXPECT_EQ(dbf::tableErrorMessage(code, dbf::kNoSubCode, "").rfind("Table Error ", 0), 0u) << code;
 }
 
 TEST(TableErrorTest, UnknownCodeIsTableErrorFormWithSubcodeTwice) {
