@@ -22,7 +22,7 @@ namespace dbf {
 namespace {
 
 // Most entries a leaf can hold (entries of at least 2 bytes in its 488-byte area).
-constexpr uint64_t kMaxLeafEntries = 244;
+constexpr uint64_t kMaxLeafEntries = CdxLeaf::kArea / 2;
 
 std::string_view trimBlanks(std::string_view s) noexcept {
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -46,8 +46,8 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
     file_.readHeader(headerOffset_, raw);
     ByteView h(raw, sizeof raw, &file_.fullName(), headerOffset_);
     const std::string& file = file_.fullName();
-    uint32_t root = h.u32le(0);
-    uint16_t keyLength = h.u16le(12);
+    uint32_t root = h.u32le(CdxTagHeader::kRoot);
+    uint16_t keyLength = h.u16le(CdxTagHeader::kKeyLength);
     if (root == 0) raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has no root page");
     if (!isNodePageOffset(root, file_.fileSize()))
         raiseIndexDamage(file, headerOffset_, "the root of tag " + name_ + " at offset " + std::to_string(root) +
@@ -58,28 +58,28 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
                                                   ", above 240");
     if (keyLength == 0) raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has key length 0");
     rootOffset_ = root;
-    changeCounter_ = h.u32le(8);
-    descending_ = h.u16le(502) != 0;
-    std::string collation(h.cstr(494, 8));
+    changeCounter_ = h.u32le(CdxTagHeader::kChangeCounter);
+    descending_ = h.u16le(CdxTagHeader::kOrder) != 0;
+    std::string collation(h.cstr(CdxTagHeader::kCollation, CdxTagHeader::kCollationSize));
     for (char& c : collation)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     collation_ = collation == "GENERAL" ? CdxCollation::General
                  : collation == "MACHINE" ? CdxCollation::Machine
                                           : CdxCollation::None;
-    uint8_t options = h.u8(14);
+    uint8_t options = h.u8(CdxTagHeader::kOptions);
 
     if (parseExpressions) {
         if (!fields) {
-            options_ = 0xE0;
+            options_ = CdxTagHeader::kDirectoryOptions;
             keyType_ = 'C';
         } else {
             options_ = options;
-            std::string_view key = h.cstr(512, 512);
+            std::string_view key = h.cstr(CdxTagHeader::kExpressions, CdxTagHeader::kExpressionsSize);
             if (trimBlanks(key).empty())
                 raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has no key expression");
             keyExpression_.assign(key);
             if (hasFor()) {
-                size_t at = 512 + key.size() + 1;
+                size_t at = CdxTagHeader::kExpressions + key.size() + 1;
                 if (at < kCdxHeaderSize) forExpression_.assign(h.cstr(at, kCdxHeaderSize - at));
             }
             keyHandler_ = std::make_unique<TdbExpHandler>(keyExpression_, *fields);
@@ -402,10 +402,10 @@ void DBobjCDXTag::prepareKey(const TdbVariant& value, std::string& out) const {
 }
 
 double DBobjCDXTag::numberOfKey(std::string_view held) noexcept {
-    uint8_t b[8] = {};
-    std::memcpy(b, held.data(), std::min<size_t>(held.size(), 8));
-    uint64_t bits = 0;
-    for (uint8_t x : b) bits = bits << 8 | x;
+    // The held key lacks its trailing zero bytes.
+    uint8_t b[kNumericKeyLength] = {};
+    std::memcpy(b, held.data(), std::min(held.size(), sizeof b));
+    uint64_t bits = ByteView(b).u64be(0);
     // Values >= 0 were stored with the sign bit set, negative ones inverted.
     bits = (bits & 0x8000000000000000ull) ? bits & 0x7FFFFFFFFFFFFFFFull : ~bits;
     double d;

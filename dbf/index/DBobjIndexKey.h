@@ -9,14 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/index/CdxLayout.h"
+
 namespace dbf {
 
-constexpr uint32_t kCdxPageSize = 512;
-constexpr uint32_t kCdxHeaderSize = 1024;
-constexpr uint16_t kCdxMaxKeyLength = 240;
 // The size of the work buffer that holds the previous key while a leaf is decoded.
 constexpr size_t kCdxKeyBufferSize = 256;
-constexpr uint32_t kCdxNoPage = 0xFFFFFFFF;
 
 // How a tag's keys look, which is all a page needs to be decoded.
 struct CdxKeyFormat {

@@ -91,11 +91,11 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
     setIndexOpen(true);
 
     // The structural index has the table's base name; the table header says it exists.
-    if ((tableFlags() & 0x01) == 0) {
+    if ((tableFlags() & DbfHeader::kFlagStructuralIndex) == 0) {
         std::string asTable = full.substr(0, full.size() - extensionOf(full).size());
         asTable += upperAscii(extensionOf(fileName()));
         if (equalNoCase(asTable, fileName())) {
-            setTableFlags(static_cast<uint8_t>(tableFlags() | 0x01));
+            setTableFlags(static_cast<uint8_t>(tableFlags() | DbfHeader::kFlagStructuralIndex));
             if (readWrite()) writeHeader();
         }
     }

@@ -57,10 +57,10 @@ TEST(CdxWriterTest, TagHeaderCarriesKeyLengthOptionsOrderAndExpressions) {
     w.addTag(d);
     std::vector<uint8_t> f = w.image();
     const size_t h = w.layout()[0].headerOffset;
-    EXPECT_EQ(getU32le(f, h), w.layout()[0].rootOffset);
-    EXPECT_EQ(getU16le(f, h + 12), 15);
+    EXPECT_EQ(dbf::ByteView(f).u32le(h), w.layout()[0].rootOffset);
+    EXPECT_EQ(dbf::ByteView(f).u16le(h + 12), 15);
     EXPECT_EQ(f[h + 14], 0x60 | 0x01 | 0x08);
-    EXPECT_EQ(getU16le(f, h + 502), 1);
+    EXPECT_EQ(dbf::ByteView(f).u16le(h + 502), 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + h + 512)), "UPPER(NAME)");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + h + 512 + 12)), "AMOUNT > 0");
     EXPECT_EQ(f[14], 0xE0);   // the directory
@@ -121,9 +121,9 @@ TEST(CdxWriterTest, EmptyTagIsOneEmptyRootLeaf) {
     w.addTag(d);
     std::vector<uint8_t> f = w.image();
     const uint32_t root = w.layout()[0].rootOffset;
-    EXPECT_EQ(getU16le(f, root), 3);
-    EXPECT_EQ(getU16le(f, root + 2), 0);
-    EXPECT_EQ(getU16le(f, root + 12), 488);
+    EXPECT_EQ(dbf::ByteView(f).u16le(root), 3);
+    EXPECT_EQ(dbf::ByteView(f).u16le(root + 2), 0);
+    EXPECT_EQ(dbf::ByteView(f).u16le(root + 12), 488);
 }
 
 TEST(CdxWriterTest, DefinitionsThatCannotBeWrittenAreRefused) {

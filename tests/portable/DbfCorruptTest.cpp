@@ -92,7 +92,7 @@ TEST(DbfCorruptTest, RejectsFileShorterThanItsHeader) {
 TEST(DbfCorruptTest, RejectsHeaderLengthBelow33) {
     for (unsigned hl : {0u, 20u, 32u}) {
         auto bytes = sample().bytes();
-        testsupport::put16(bytes, 8, hl);
+        dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kHeaderLength, static_cast<uint16_t>(hl));
         Refusal r = refuse(bytes);
         EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
         EXPECT_NE(r.message.find("header length " + std::to_string(hl) + " is below 33"), std::string::npos) << r.message;
@@ -109,7 +109,7 @@ TEST(DbfCorruptTest, RejectsFoxProHeaderLengthBelow296) {
 
 TEST(DbfCorruptTest, RejectsHeaderWithoutRoomForADescriptor) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 8, 60);
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kHeaderLength, 60);
     Refusal r = refuse(bytes);
     EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("no room for a field descriptor"), std::string::npos) << r.message;
@@ -117,7 +117,7 @@ TEST(DbfCorruptTest, RejectsHeaderWithoutRoomForADescriptor) {
 
 TEST(DbfCorruptTest, RejectsZeroRecordLength) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 0);
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kRecordLength, 0);
     Refusal r = refuse(bytes);
     EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("record length is 0"), std::string::npos) << r.message;
@@ -125,7 +125,7 @@ TEST(DbfCorruptTest, RejectsZeroRecordLength) {
 
 TEST(DbfCorruptTest, RejectsRecordLengthShorterThanFields) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 12);   // the fields need 16
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kRecordLength, 12);   // the fields need 16
     Refusal r = refuse(bytes);
     EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("the fields need 16 bytes but the record length is 12"), std::string::npos) << r.message;
@@ -142,7 +142,7 @@ TEST(DbfCorruptTest, RejectsFieldLengthsBeyondRecordLength) {
 
 TEST(DbfCorruptTest, RejectsDescriptorsCutOffByTheEndOfFile) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 8, 65535);   // descriptors claimed far past the file
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kHeaderLength, 65535);   // descriptors claimed far past the file
     Refusal r = refuse(bytes);
     EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
     EXPECT_NE(r.message.find("the file ends inside the field descriptors"), std::string::npos) << r.message;
@@ -153,7 +153,7 @@ TEST(DbfCorruptTest, RejectsDescriptorsCutOffByTheEndOfFile) {
 
 TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 65535);
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kRecordLength, 65535);
     TempFolder folder;
     std::string path = folder.file("big.dbf");
     testsupport::writeFileBytes(path, bytes);
@@ -165,7 +165,7 @@ TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
 
 TEST(DbfCorruptTest, MessageOfDamagedHeaderNamesTheFile) {
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 0);
+    dbf::ByteWriter(bytes).putU16le(dbf::DbfHeader::kRecordLength, 0);
     Refusal r = refuse(bytes);
     EXPECT_EQ(r.message.rfind("dBase DBF file header invalid - ", 0), 0u) << r.message;
     EXPECT_NE(r.message.find("BAD.DBF"), std::string::npos) << r.message;

@@ -1,11 +1,16 @@
-// The named engine file: name expansion, the list of open files, short reads, share modes.
+// The named engine file (name expansion, the list of open files, short reads, share modes),
+// the error table, and the byte view and writer that decode and build the files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "dbf/core/ByteView.h"
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
 #include "tests/support/EncipherCopy.h"
@@ -200,4 +205,42 @@ TEST(ByteViewTest, ReadOutsideTheBlockRaisesWithTheFileOffset) {
     }
     EXPECT_THROW(v.sub(9, 0), ETableError);
     EXPECT_THROW(v.bytes(2, SIZE_MAX), ETableError);
+}
+
+TEST(ByteViewTest, NumbersOfAnyWidthReadLeastSignificantByteFirst) {
+    const uint8_t bytes[8] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x88};
+    dbf::ByteView v(bytes, sizeof bytes);
+    EXPECT_EQ(v.ule(0, 1), 0x01u);
+    EXPECT_EQ(v.ule(1, 3), 0x040302u);
+    EXPECT_EQ(v.u64le(0), 0x8807060504030201u);
+    EXPECT_EQ(dbf::ByteView(std::string_view("\xFF\xFF\xFF\x7F", 4)).u32le(0), 0x7FFFFFFFu);
+    EXPECT_THROW(v.ule(6, 3), ETableError);
+}
+
+TEST(ByteWriterTest, WritesWhatTheViewReadsBack) {
+    std::vector<uint8_t> bytes(16, 0);
+    dbf::ByteWriter w(bytes);
+    w.putU8(0, 0xAB);
+    w.putU16le(1, 0x1234);
+    w.putU32le(3, 0xDEADBEEF);
+    w.putU32be(7, 0x01020304);
+    w.putUle(11, 0x0A0B0C, 3);
+    w.putBytes(14, "xy");
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{0xAB, 0x34, 0x12, 0xEF, 0xBE, 0xAD, 0xDE, 0x01, 0x02, 0x03, 0x04, 0x0C,
+                                           0x0B, 0x0A, 'x', 'y'}));
+    dbf::ByteView v(bytes);
+    EXPECT_EQ(v.u16le(1), 0x1234u);
+    EXPECT_EQ(v.u32le(3), 0xDEADBEEFu);
+    EXPECT_EQ(v.u32be(7), 0x01020304u);
+    EXPECT_EQ(v.ule(11, 3), 0x0A0B0Cu);
+}
+
+TEST(ByteWriterTest, WriteOutsideTheBlockRaisesAndWritesNothing) {
+    std::vector<uint8_t> bytes(4, 0);
+    dbf::ByteWriter w(bytes);
+    EXPECT_THROW(w.putU32le(1, 0xFFFFFFFF), std::out_of_range);
+    EXPECT_THROW(w.putU8(4, 1), std::out_of_range);
+    EXPECT_THROW(w.putBytes(3, "ab"), std::out_of_range);
+    EXPECT_THROW(w.putU16le(SIZE_MAX, 1), std::out_of_range);
+    EXPECT_EQ(bytes, std::vector<uint8_t>(4, 0));
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/TdbDate.h"
 #include "dbf/index/KeyExpression.h"
 
@@ -66,9 +67,9 @@ private:
 };
 
 std::string le32(int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8 & 0xFF), static_cast<char>(u >> 16 & 0xFF),
-            static_cast<char>(u >> 24 & 0xFF)};
+    uint8_t bytes[4];
+    dbf::ByteWriter(bytes).putU32le(0, static_cast<uint32_t>(v));
+    return {reinterpret_cast<const char*>(bytes), sizeof bytes};
 }
 
 MemoryFields standardRecord() {
