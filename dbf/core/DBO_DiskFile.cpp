@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 
 namespace dbf {
 
@@ -19,12 +20,6 @@ std::mutex& registryMutex() {
 std::vector<DBO_DiskFile*>& registry() {
     static std::vector<DBO_DiskFile*> files;
     return files;
-}
-
-std::string_view trimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
 }
 
 bool isSeparator(char c) noexcept { return c == '\\' || c == '/' || c == ':'; }
@@ -72,7 +67,7 @@ std::string_view DBO_DiskFile::baseName(std::string_view name) noexcept {
 }
 
 std::string DBO_DiskFile::expandPath(std::string_view name, std::string_view defaultExt) {
-    std::string s(trimBlanks(name));
+    std::string s(trimControls(name));
     if (baseName(s).find('.') == std::string_view::npos) s += defaultExt;
     // A name that already says where it lives is taken as it stands.
     if (s.find('\\') != std::string::npos || (s.size() > 2 && s.find(':', 2) != std::string::npos)) return s;

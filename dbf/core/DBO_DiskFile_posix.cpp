@@ -16,6 +16,7 @@
 
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 
 namespace dbf {
 
@@ -239,9 +240,6 @@ std::string DBO_DiskFile::osFullPath(const std::string& name) {
     return cwd + name;
 }
 
-void DBO_DiskFile::osUpperCase(std::string& s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
+void DBO_DiskFile::osUpperCase(std::string& s) { s = upperAscii(s); }
 
 }  // namespace dbf

@@ -18,8 +18,6 @@ namespace dbf {
 
 namespace {
 
-char upperType(char t) noexcept { return t >= 'a' && t <= 'z' ? static_cast<char>(t - 'a' + 'A') : t; }
-
 // Memo-like fields show a marker, as the table's field text does: upper case when the record
 // points to a block, lower case when it does not.
 std::string memoMarker(char type, std::string_view raw) {
@@ -105,7 +103,7 @@ void checkLength(size_t length) {
 }
 
 char fieldValueType(char fieldType, int fieldLength) noexcept {
-    switch (upperType(fieldType)) {
+    switch (upperAscii(fieldType)) {
     case 'N': case 'F': case 'I': case 'Y': case '+': return 'N';
     case 'B': return fieldLength == 8 ? 'N' : 'C';  // a Visual FoxPro double, else a binary memo
     case 'D': case 'T': return 'D';
@@ -117,7 +115,7 @@ char fieldValueType(char fieldType, int fieldLength) noexcept {
 TdbVariant fieldValue(const FieldSource& fields, int field) {
     const std::string_view raw = fields.fieldRaw(field);
     const int length = fields.fieldLength(field);
-    const char type = upperType(fields.fieldType(field));
+    const char type = upperAscii(fields.fieldType(field));
     switch (type) {
     case 'N': case 'F': {
         const double value = parseNumber(raw);

@@ -1,16 +1,15 @@
 // Splits the text of a key expression into tokens.
 #include "dbf/expr/ExpressionLexer.h"
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
 
 namespace dbf {
 
 namespace {
 
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool isIdentifierStart(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool isIdentifierPart(char c) noexcept { return isIdentifierStart(c) || isDigit(c); }
-char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool isIdentifierStart(char c) noexcept { return isAsciiLetter(c) || c == '_'; }
+bool isIdentifierPart(char c) noexcept { return isIdentifierStart(c) || isAsciiDigit(c); }
 
 ExpressionToken operatorToken(ExpressionOp op) {
     ExpressionToken t;
@@ -31,7 +30,7 @@ ExpressionToken simpleToken(ExpressionToken::Kind kind) {
 bool ExpressionLexer::atDotWord(std::string_view word) const noexcept {
     if (text_.size() - pos_ < word.size()) return false;
     for (size_t i = 0; i < word.size(); ++i)
-        if (upper(text_[pos_ + i]) != word[i]) return false;
+        if (upperAscii(text_[pos_ + i]) != word[i]) return false;
     return true;
 }
 
@@ -43,14 +42,14 @@ ExpressionToken ExpressionLexer::next() {
     const char c = text_[pos_];
     const char n = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
 
-    if (isDigit(c) || (c == '.' && isDigit(n))) {
+    if (isAsciiDigit(c) || (c == '.' && isAsciiDigit(n))) {
         ExpressionToken t;
         t.kind = ExpressionToken::Kind::Number;
-        while (pos_ < text_.size() && isDigit(text_[pos_])) t.text += text_[pos_++];
+        while (pos_ < text_.size() && isAsciiDigit(text_[pos_])) t.text += text_[pos_++];
         // The point belongs to the number only when a digit follows: "1.AND." is 1 .AND.
-        if (pos_ + 1 < text_.size() && text_[pos_] == '.' && isDigit(text_[pos_ + 1])) {
+        if (pos_ + 1 < text_.size() && text_[pos_] == '.' && isAsciiDigit(text_[pos_ + 1])) {
             t.text += text_[pos_++];
-            while (pos_ < text_.size() && isDigit(text_[pos_])) t.text += text_[pos_++];
+            while (pos_ < text_.size() && isAsciiDigit(text_[pos_])) t.text += text_[pos_++];
         }
         return t;
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
 #include "dbf/expr/ExpressionEvaluator.h"
 #include "dbf/expr/ExpressionFunctions.h"
@@ -38,13 +39,7 @@ bool isComparison(ExpressionOp op) noexcept {
 }
 
 bool isMemoryAlias(std::string_view alias) noexcept {
-    auto upper = [](std::string_view s) {
-        std::string u(s);
-        for (char& c : u)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return u;
-    };
-    const std::string a = upper(alias);
+    const std::string a = upperAscii(alias);
     return a == "M" || a == "MEMVAR";
 }
 

@@ -85,10 +85,7 @@ void DBobjCDXFile::readDirectory(const FieldSource& fields) {
     // Tag names come out of the directory in key (alphabetical) order.
     std::vector<std::pair<std::string, uint32_t>> entries;
     for (uint32_t rec = directory_->first(); rec != 0; rec = directory_->next()) {
-        std::string name(directory_->currentKey());
-        for (char& c : name)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        entries.emplace_back(std::move(name), rec);
+        entries.emplace_back(upperAscii(directory_->currentKey()), rec);
     }
     directory_->dropPath();
     // Each tag has a header of its own; a directory that names one header many times could

@@ -12,6 +12,7 @@
 #include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
 #include "dbf/core/TdbDate.h"
+#include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
 #include "dbf/index/CdxKeyCompare.h"
 #include "dbf/index/DBobjCDXFile.h"
@@ -23,12 +24,6 @@ namespace {
 
 // Most entries a leaf can hold (entries of at least 2 bytes in its 488-byte area).
 constexpr uint64_t kMaxLeafEntries = CdxLeaf::kArea / 2;
-
-std::string_view trimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    return s;
-}
 
 }  // namespace
 
@@ -60,9 +55,7 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
     rootOffset_ = root;
     changeCounter_ = h.u32le(CdxTagHeader::kChangeCounter);
     descending_ = h.u16le(CdxTagHeader::kOrder) != 0;
-    std::string collation(h.cstr(CdxTagHeader::kCollation, CdxTagHeader::kCollationSize));
-    for (char& c : collation)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    const std::string collation = upperAscii(h.cstr(CdxTagHeader::kCollation, CdxTagHeader::kCollationSize));
     collation_ = collation == "GENERAL" ? CdxCollation::General
                  : collation == "MACHINE" ? CdxCollation::Machine
                                           : CdxCollation::None;
@@ -374,9 +367,7 @@ int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
 
 void DBobjCDXTag::prepareKey(std::string_view text, std::string& out) const {
     if (keyType_ == 'C') {
-        if (text.size() > format_.keyLength) text = text.substr(0, format_.keyLength);
-        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-        out.assign(text);
+        out.assign(trimRight(text.substr(0, format_.keyLength)));
         return;
     }
     std::string_view t = trimBlanks(text);
@@ -396,8 +387,7 @@ void DBobjCDXTag::prepareKey(const TdbVariant& value, std::string& out) const {
         throw ETableError(kNoCode, kNoSubCode, msg::kVariantMismatch);
     out = heldKey(value);
     if (keyType_ == 'C' && out.size() > format_.keyLength) {
-        out.resize(format_.keyLength);
-        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out.resize(trimRight(std::string_view(out).substr(0, format_.keyLength)).size());
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 #include "dbf/index/CdxKeyCompare.h"
 
 namespace dbf {
@@ -119,9 +120,7 @@ void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const st
             damaged(fileName, "entry " + std::to_string(i) + " has child offset " + std::to_string(child) +
                                   ", not a page of the tree");
         // The "GENERAL" scan of an interior key starts at its last non-blank byte.
-        size_t scanFrom = key.size();
-        while (scanFrom > 0 && key[scanFrom - 1] == ' ') --scanFrom;
-        addKey(key.data(), key.size(), scanFrom, recNo, child);
+        addKey(key.data(), key.size(), trimRight(key).size(), recNo, child);
     }
 }
 

@@ -9,12 +9,6 @@ namespace dbf {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) noexcept {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // The directory part of `path`, its last separator included; empty when there is none.
 std::string_view directoryOf(std::string_view path) noexcept {
     size_t cut = path.find_last_of("\\/:");
@@ -55,7 +49,7 @@ void DBO_dBHandler::setIndexCacheBudget(size_t bytes) {
 }
 
 std::string DBO_dBHandler::indexFullName(const std::string& name) const {
-    std::string_view n = trimmed(name);
+    std::string_view n = trimBlanks(name, kBlanksAndTabs);
     std::string withExt(n);
     if (extensionOf(withExt).empty()) withExt += ".CDX";
     if (n.find_first_of("\\/:") != std::string_view::npos) return DBO_DiskFile::expandFileName(withExt, ".CDX");
@@ -78,7 +72,7 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
     // The file is opened through the table's real directory, so a case-sensitive file
     // system finds it beside the table whatever case the caller used.
     std::string openPath;
-    std::string_view given = trimmed(name);
+    std::string_view given = trimBlanks(name, kBlanksAndTabs);
     if (given.find_first_of("\\/:") != std::string_view::npos) {
         openPath = DBO_DiskFile::expandPath(given, ".CDX");
     } else {
@@ -112,7 +106,7 @@ void DBO_dBHandler::CloseIndexFiles() noexcept {
 }
 
 int DBO_dBHandler::SelectTag(const std::string& name) {
-    std::string wanted = upperAscii(trimmed(name));
+    std::string wanted = upperAscii(trimBlanks(name, kBlanksAndTabs));
     if (wanted.empty()) {
         if (activeTag_) activeTag_->dropPath();
         activeTag_ = nullptr;

@@ -13,6 +13,7 @@
 #include "dbf/core/ByteWriter.h"
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/FixtureManifest.h"
 
@@ -21,12 +22,6 @@ using dbf::ETableError;
 using testsupport::TempFolder;
 
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
 
 }  // namespace
 
@@ -38,7 +33,7 @@ TEST(DiskFileNameTest, TrimsUpperCasesAndAddsTheExtension) {
 
 TEST(DiskFileNameTest, BareNameIsExpandedAgainstTheCurrentDirectory) {
     std::string full = DBO_DiskFile::expandFileName("table.dbf", ".DBF");
-    std::string cwd = upper(std::filesystem::current_path().string());
+    std::string cwd = dbf::upperAscii(std::filesystem::current_path().string());
     EXPECT_EQ(full.rfind(cwd, 0), 0u) << full;
     EXPECT_GT(full.size(), cwd.size() + 9);
 }
@@ -58,11 +53,11 @@ TEST(DiskFileTest, OpenFilesAreListedWhileOpen) {
     std::string name = testsupport::cdxFixture("a_tiny.dbf");
     const size_t before = DBO_DiskFile::openFileCount();
     {
-        DBO_DiskFile f(upper(name), false, true);
+        DBO_DiskFile f(dbf::upperAscii(name), false, true);
         EXPECT_EQ(DBO_DiskFile::openFileCount(), before + 1);
         auto names = DBO_DiskFile::openFileNames();
-        EXPECT_EQ(names.back(), upper(name));
-        EXPECT_EQ(f.fileName(), upper(name));
+        EXPECT_EQ(names.back(), dbf::upperAscii(name));
+        EXPECT_EQ(f.fileName(), dbf::upperAscii(name));
     }
     EXPECT_EQ(DBO_DiskFile::openFileCount(), before);
 }
