@@ -23,6 +23,9 @@ double parseNumber(std::string_view text, int* decimals = nullptr) noexcept;
 
 constexpr bool isAsciiLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 constexpr bool isAsciiDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+// Blank, tab, carriage return and line feed: what separates tokens and what EMPTY()
+// counts as nothing.
+constexpr bool isXbaseSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // The ASCII letters a to z in upper (A to Z in lower) case; every other byte, those of the
 // ANSI code page's own letters included, unchanged.
 constexpr char upperAscii(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -145,8 +145,7 @@ TdbVariant fnEmpty(const Args& a, const EvalContext&) {
     const TdbVariant& v = a[0];
     switch (v.type()) {
     case 'C':
-        return TdbVariant::logical(std::all_of(v.text().begin(), v.text().end(),
-                                               [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }));
+        return TdbVariant::logical(std::all_of(v.text().begin(), v.text().end(), isXbaseSpace));
     case 'N': return TdbVariant::logical(v.number() == 0.0);
     case 'D': return TdbVariant::logical(v.julian() == 0);
     default: return TdbVariant::logical(!v.logicalValue());
