@@ -1,5 +1,6 @@
 // The portable half of DBO_DiskFile: file-name expansion, the process-wide list of open
-// engine files, and reads that must return every byte asked for.
+// engine files, and the read and write loops around the platform's single transfers, where
+// a short read is noted and a read that must return every byte asked for raises.
 #include "dbf/core/DBO_DiskFile.h"
 
 #include <algorithm>
@@ -50,6 +51,24 @@ void DBO_DiskFile::open() {
 DBO_DiskFile::~DBO_DiskFile() {
     unregisterOpen();
     osClose();
+}
+
+size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
+    auto* p = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const size_t n = osRead(offset + done, p + done, count - done);
+        if (n == 0) break;
+        done += n;
+    }
+    if (done < count) error_ = kErrShortRead;
+    return done;
+}
+
+void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
+    const auto* p = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) done += osWrite(offset + done, p + done, count - done);
 }
 
 void DBO_DiskFile::readExact(uint64_t offset, void* buffer, size_t count, int subCode) {

@@ -84,9 +84,13 @@ private:
 
     void open();
 
-    // Platform half.
+    // Platform half. osRead and osWrite transfer at most `count` bytes at `offset` in one
+    // call and return how many they did (osRead: 0 at the end of the file); a failure
+    // raises.
     void osOpen();
     void osClose() noexcept;
+    size_t osRead(uint64_t offset, char* buffer, size_t count);
+    size_t osWrite(uint64_t offset, const char* buffer, size_t count);
     static std::string osFullPath(const std::string& name);
     static void osUpperCase(std::string& s);
 

@@ -161,39 +161,24 @@ void DBO_DiskFile::osClose() noexcept {
     }
 }
 
-size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
-    auto* p = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        if (offset + done > static_cast<uint64_t>(LLONG_MAX)) break;
-        ssize_t n = ::pread(static_cast<int>(os_), p + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = windowsError(errno);
-            raiseTableError(error_, kSubRead, fileName_);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+size_t DBO_DiskFile::osRead(uint64_t offset, char* buffer, size_t count) {
+    if (offset > static_cast<uint64_t>(LLONG_MAX)) return 0;   // no file reaches there
+    for (;;) {
+        ssize_t n = ::pread(static_cast<int>(os_), buffer, count, static_cast<off_t>(offset));
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno == EINTR) continue;
+        error_ = windowsError(errno);
+        raiseTableError(error_, kSubRead, fileName_);
     }
-    if (done < count) error_ = kErrShortRead;
-    return done;
 }
 
-void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
-    const auto* p = static_cast<const char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pwrite(static_cast<int>(os_), p + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = windowsError(errno);
-            raiseTableError(error_, kSubWrite, fileName_);
-        }
-        if (n == 0) {
-            error_ = kErrDiskFull;
-            raiseTableError(error_, kSubWrite, fileName_);
-        }
-        done += static_cast<size_t>(n);
+size_t DBO_DiskFile::osWrite(uint64_t offset, const char* buffer, size_t count) {
+    for (;;) {
+        ssize_t n = ::pwrite(static_cast<int>(os_), buffer, count, static_cast<off_t>(offset));
+        if (n > 0) return static_cast<size_t>(n);
+        if (n < 0 && errno == EINTR) continue;
+        error_ = n == 0 ? kErrDiskFull : windowsError(errno);
+        raiseTableError(error_, kSubWrite, fileName_);
     }
 }
 
