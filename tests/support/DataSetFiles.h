@@ -10,6 +10,7 @@
 
 #include "dbf/dataset/TTableDataSet.h"
 #include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfLayout.h"
 #include "dbf/table/DbfWriter.h"
 #include "scan/KeyloggerDatabase.h"
 #include "tests/support/EncipherCopy.h"
@@ -75,7 +76,7 @@ struct ListedName {
 inline void writeKeyloggerDatabase(const TempFolder& folder, const std::vector<ListedName>& names,
                                    const std::string& key) {
     dbf::DbfWriter table({{"SPDLL", 'C', 100, 0}, {"PRODUCT", 'C', 60, 0}});
-    table.setTableFlags(0x01);
+    table.setTableFlags(dbf::DbfHeader::kFlagStructuralIndex);
     dbf::CdxTagDefinition tag;
     tag.name = "SPDLL";
     tag.keyExpression = "SPDLL";
