@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/index/CdxWriter.h"
 #include "dbf/table/DbfWriter.h"
 
@@ -28,7 +29,7 @@ inline std::string executableWords(std::mt19937& random) {
 // Upper-cases about one letter in `oneIn`, as process names come in mixed case.
 inline void upperSome(std::string& n, std::mt19937& random, unsigned oneIn) {
     for (char& c : n)
-        if (random() % oneIn == 0 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (random() % oneIn == 0) c = dbf::upperAscii(c);
 }
 
 struct BenchTable {

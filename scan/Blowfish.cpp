@@ -3,21 +3,10 @@
 
 #include <cstring>
 
+#include "dbf/core/ByteView.h"
+#include "dbf/core/ByteWriter.h"
+
 namespace scan {
-namespace {
-
-uint32_t load(const uint8_t* b) {
-    return uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3];
-}
-
-void store(uint8_t* b, uint32_t v) {
-    b[0] = static_cast<uint8_t>(v >> 24);
-    b[1] = static_cast<uint8_t>(v >> 16);
-    b[2] = static_cast<uint8_t>(v >> 8);
-    b[3] = static_cast<uint8_t>(v);
-}
-
-}  // namespace
 
 Blowfish::Blowfish(const uint8_t* key, size_t length) {
     std::memcpy(p_, kInitialP, sizeof p_);
@@ -76,18 +65,17 @@ void Blowfish::decryptBlock(uint32_t& left, uint32_t& right) const {
     right = l ^ p_[1];
 }
 
-void Blowfish::encrypt(uint8_t block[8]) const {
-    uint32_t l = load(block), r = load(block + 4);
-    encryptBlock(l, r);
-    store(block, l);
-    store(block + 4, r);
-}
+void Blowfish::encrypt(uint8_t block[8]) const { onBlock(block, &Blowfish::encryptBlock); }
 
-void Blowfish::decrypt(uint8_t block[8]) const {
-    uint32_t l = load(block), r = load(block + 4);
-    decryptBlock(l, r);
-    store(block, l);
-    store(block + 4, r);
+void Blowfish::decrypt(uint8_t block[8]) const { onBlock(block, &Blowfish::decryptBlock); }
+
+void Blowfish::onBlock(uint8_t block[8], void (Blowfish::*operation)(uint32_t&, uint32_t&) const) const {
+    const dbf::ByteView in(block, 8);
+    uint32_t l = in.u32be(0), r = in.u32be(4);
+    (this->*operation)(l, r);
+    dbf::ByteWriter out(block, 8);
+    out.putU32be(0, l);
+    out.putU32be(4, r);
 }
 
 }  // namespace scan

@@ -22,6 +22,8 @@ public:
     void decrypt(uint8_t block[8]) const;
 
 private:
+    // Takes the block's halves, applies `operation` and puts them back.
+    void onBlock(uint8_t block[8], void (Blowfish::*operation)(uint32_t&, uint32_t&) const) const;
     uint32_t f(uint32_t x) const {
         return ((s_[0][x >> 24] + s_[1][(x >> 16) & 0xFF]) ^ s_[2][(x >> 8) & 0xFF]) + s_[3][x & 0xFF];
     }

@@ -29,8 +29,6 @@ struct ExchangeTable {
 
 constexpr ExchangeTable kExchange;
 
-constexpr int kAccessDenied = 5;
-
 }  // namespace
 
 KeyloggerDatabase::KeyloggerDatabase(dbf::TTableDataSet& table) : table_(table) {
@@ -60,7 +58,7 @@ void KeyloggerDatabase::open() {
     } catch (const dbf::ETableError& e) {
         // Installed where the user may not write (a folder for all users): the program only
         // reads its table, so a refused write access is no reason to go unprotected.
-        if (e.code() != kAccessDenied) throw;
+        if (e.code() != dbf::kErrAccessDenied) throw;
         table_.ReadOnly = true;
         table_.Open();
     }

@@ -6,6 +6,8 @@
 #include <set>
 #include <stdexcept>
 
+#include "dbf/core/XbaseText.h"
+
 namespace scan {
 
 namespace {
@@ -14,12 +16,6 @@ namespace {
 constexpr size_t kMaxSourceBytes = 4u << 20;
 
 bool printableAscii(char c) noexcept { return c >= 0x20 && c <= 0x7E; }
-
-std::string_view trimmed(std::string_view s) noexcept {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 std::string checkName(std::string_view name) {
     if (name.empty()) return "no executable name before the tab";
@@ -49,10 +45,11 @@ KeyloggerList KeyloggerList::parse(std::string_view text, const std::string& sou
         auto fail = [&](const std::string& what) {
             throw std::runtime_error(sourceName + ":" + std::to_string(lineNo) + ": " + what);
         };
-        if (trimmed(line).empty() || line.front() == '#') continue;
+        if (dbf::trimBlanks(line, dbf::kBlanksAndTabs).empty() || line.front() == '#') continue;
         size_t tab = line.find('\t');
         std::string_view name = line.substr(0, tab);
-        std::string_view product = tab == std::string_view::npos ? std::string_view{} : trimmed(line.substr(tab + 1));
+        std::string_view product =
+            tab == std::string_view::npos ? std::string_view{} : dbf::trimBlanks(line.substr(tab + 1), dbf::kBlanksAndTabs);
         if (std::string why = checkName(name); !why.empty()) fail(why);
         if (product.size() > kMaxProduct)
             fail("the product is longer than " + std::to_string(kMaxProduct) + " characters");

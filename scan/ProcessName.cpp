@@ -3,10 +3,10 @@
 
 #include <array>
 
+#include "dbf/core/XbaseText.h"
+
 namespace scan {
 namespace {
-
-constexpr char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The system's own processes, which a signature that happens to carry their name must not
 // stop. The first four are spelt as the system starts them; Explorer is started under
@@ -16,23 +16,10 @@ constexpr std::string_view kProtectedAnyCase = "EXPLORER.EXE";
 
 }  // namespace
 
-std::string asciiUpper(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = upper(c);
-    return result;
-}
-
-bool equalsAsciiIgnoringCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
-}
-
 bool isProtectedName(std::string_view processName) noexcept {
     for (std::string_view name : kProtectedExactly)
         if (processName == name) return true;
-    return equalsAsciiIgnoringCase(processName, kProtectedAnyCase);
+    return dbf::equalNoCase(processName, kProtectedAnyCase);
 }
 
 std::string_view executableFileName(std::string_view exeField) noexcept {
@@ -41,7 +28,7 @@ std::string_view executableFileName(std::string_view exeField) noexcept {
 }
 
 bool reachedByStop(std::string_view exeField, std::string_view name) noexcept {
-    return equalsAsciiIgnoringCase(executableFileName(exeField), name) || equalsAsciiIgnoringCase(exeField, name);
+    return dbf::equalNoCase(executableFileName(exeField), name) || dbf::equalNoCase(exeField, name);
 }
 
 }  // namespace scan

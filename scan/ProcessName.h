@@ -1,18 +1,11 @@
 // Comparisons on process names as the scan makes them: the protected system names, and the
-// match that decides which running processes a stop reaches.
+// match that decides which running processes a stop reaches. Letter case is ASCII only
+// (dbf/core/XbaseText.h): the ANSI code page's own letters keep their case.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace scan {
-
-// `text` with the ASCII letters a to z in upper case; every other byte, those of the ANSI
-// code page's own letters included, unchanged.
-std::string asciiUpper(std::string_view text);
-
-// Whether two texts are equal once both are in upper case by asciiUpper.
-bool equalsAsciiIgnoringCase(std::string_view a, std::string_view b) noexcept;
 
 // Whether a table hit on this process name must be left alone: "smss.exe", "svchost.exe",
 // "lsass.exe" and "services.exe" exactly as written, "EXPLORER.EXE" in any letter case.

@@ -3,15 +3,11 @@
 
 namespace dbf {
 
-namespace {
 // A read outside a block that came from a file means a damaged structure in that file: the
 // engine's "unreadable file" number (no entry in the error table, so the "Table Error"
 // form), followed by where it happened.
-constexpr int kDamagedFile = 2112;
-}  // namespace
-
 void ByteView::outOfBounds(size_t off, size_t len) const {
-    raiseCorrupt(kDamagedFile, kNoSubCode, file_ ? *file_ : std::string(),
+    raiseCorrupt(kErrIndexUnreadable, kNoSubCode, file_ ? *file_ : std::string(),
                  "a read of " + std::to_string(len) + " bytes at file offset " +
                      std::to_string(base_ + off) + " leaves the " + std::to_string(n_) +
                      "-byte block at file offset " + std::to_string(base_));

@@ -1,11 +1,13 @@
 // The portable half of DBO_DiskFile: file-name expansion, the process-wide list of open
-// engine files, and reads that must return every byte asked for.
+// engine files, and the read and write loops around the platform's single transfers, where
+// a short read is noted and a read that must return every byte asked for raises.
 #include "dbf/core/DBO_DiskFile.h"
 
 #include <algorithm>
 #include <mutex>
 
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 
 namespace dbf {
 
@@ -19,12 +21,6 @@ std::mutex& registryMutex() {
 std::vector<DBO_DiskFile*>& registry() {
     static std::vector<DBO_DiskFile*> files;
     return files;
-}
-
-std::string_view trimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
 }
 
 bool isSeparator(char c) noexcept { return c == '\\' || c == '/' || c == ':'; }
@@ -57,6 +53,24 @@ DBO_DiskFile::~DBO_DiskFile() {
     osClose();
 }
 
+size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
+    auto* p = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const size_t n = osRead(offset + done, p + done, count - done);
+        if (n == 0) break;
+        done += n;
+    }
+    if (done < count) error_ = kErrShortRead;
+    return done;
+}
+
+void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
+    const auto* p = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) done += osWrite(offset + done, p + done, count - done);
+}
+
 void DBO_DiskFile::readExact(uint64_t offset, void* buffer, size_t count, int subCode) {
     size_t got = read(offset, buffer, count);
     if (got < count)
@@ -72,7 +86,7 @@ std::string_view DBO_DiskFile::baseName(std::string_view name) noexcept {
 }
 
 std::string DBO_DiskFile::expandPath(std::string_view name, std::string_view defaultExt) {
-    std::string s(trimBlanks(name));
+    std::string s(trimControls(name));
     if (baseName(s).find('.') == std::string_view::npos) s += defaultExt;
     // A name that already says where it lives is taken as it stands.
     if (s.find('\\') != std::string::npos || (s.size() > 2 && s.find(':', 2) != std::string::npos)) return s;

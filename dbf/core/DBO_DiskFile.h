@@ -9,30 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/core/TableError.h"
+
 namespace dbf {
-
-// Error numbers are those of Windows (GetLastError), whatever the platform: the POSIX half
-// maps errno onto them (ENOENT 2, ENOTDIR 3, EMFILE 4, EACCES 5, ...).
-constexpr int kErrFileNotFound = 2;
-constexpr int kErrPathNotFound = 3;
-constexpr int kErrTooManyOpenFiles = 4;
-constexpr int kErrAccessDenied = 5;
-constexpr int kErrSharingViolation = 32;
-constexpr int kErrLockViolation = 33;
-constexpr int kErrShortRead = 221;
-
-// Subcodes naming the failed operation.
-constexpr int kSubRead = 1101;
-constexpr int kSubWrite = 1102;
-constexpr int kSubFileSize = 1105;
-constexpr int kSubRename = 1106;
-constexpr int kSubOpen = 1107;
-constexpr int kSubCreate = 1108;
-constexpr int kSubTruncate = 1109;
-constexpr int kSubFlush = 1111;
-constexpr int kSubHeaderCheck = 1204;
-constexpr int kSubRecordRead = 1207;
-constexpr int kSubFieldLookup = 1298;
 
 class DBO_DiskFile {
 public:
@@ -41,7 +20,8 @@ public:
     // The name is held as given (callers pass the expanded, upper-cased full name) and is
     // the name every error reports. On POSIX the name is matched against the real file
     // system without regard to case, so an upper-cased name finds "a_tiny.dbf".
-    // Raises ETableError with the system's error number and subcode 1107 on failure.
+    // Raises ETableError with the system's error number (TableError.h) and subcode kSubOpen
+    // on failure.
     DBO_DiskFile(std::string fileName, bool readWrite, bool shared);
     // As above, held and reported as `fileName` but opened through `openPath` (the same
     // file named in its real letter case, for case-sensitive file systems).
@@ -65,20 +45,20 @@ public:
     // Reads up to `count` bytes at `offset`, returns how many were read. A short read (end
     // of file) leaves kErrShortRead in lastError() and does not raise: a caller that needs
     // all the bytes raises itself (see readExact). An operating-system failure raises
-    // ETableError with subcode 1101.
+    // ETableError with subcode kSubRead.
     size_t read(uint64_t offset, void* buffer, size_t count);
     // Reads exactly `count` bytes or raises ETableError naming `subCode`, the offset and
     // how many bytes were missing.
     void readExact(uint64_t offset, void* buffer, size_t count, int subCode);
-    // Writes `count` bytes at `offset`; raises ETableError with subcode 1102 on failure.
+    // Writes `count` bytes at `offset`; raises ETableError with subcode kSubWrite on failure.
     void write(uint64_t offset, const void* buffer, size_t count);
-    // Current size of the file; raises with subcode 1105.
+    // Current size of the file; raises with subcode kSubFileSize.
     uint64_t fileSize();
-    // Commits written data to the disk; raises with subcode 1111.
+    // Commits written data to the disk; raises with subcode kSubFlush.
     void flush();
 
-    // Byte-range locks. lock() returns false when another holder has the range (the
-    // error 33 is left in lastError()); unlock() of a range not held is harmless.
+    // Byte-range locks. lock() returns false when another holder has the range
+    // (kErrLockViolation is left in lastError()); unlock() of a range not held is harmless.
     bool lock(uint64_t offset, uint64_t length);
     void unlock(uint64_t offset, uint64_t length);
 
@@ -104,9 +84,13 @@ private:
 
     void open();
 
-    // Platform half.
+    // Platform half. osRead and osWrite transfer at most `count` bytes at `offset` in one
+    // call and return how many they did (osRead: 0 at the end of the file); a failure
+    // raises.
     void osOpen();
     void osClose() noexcept;
+    size_t osRead(uint64_t offset, char* buffer, size_t count);
+    size_t osWrite(uint64_t offset, const char* buffer, size_t count);
     static std::string osFullPath(const std::string& name);
     static void osUpperCase(std::string& s);
 

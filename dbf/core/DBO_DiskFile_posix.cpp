@@ -16,6 +16,7 @@
 
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 
 namespace dbf {
 
@@ -23,28 +24,28 @@ namespace {
 
 int windowsError(int e) noexcept {
     switch (e) {
-    case ENOENT: return 2;      // ERROR_FILE_NOT_FOUND
-    case ENOTDIR: return 3;     // ERROR_PATH_NOT_FOUND
-    case ENAMETOOLONG: return 3;
-    case ELOOP: return 3;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return kErrPathNotFound;
     case EMFILE:
-    case ENFILE: return 4;      // ERROR_TOO_MANY_OPEN_FILES
+    case ENFILE: return kErrTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return 5;       // ERROR_ACCESS_DENIED
-    case EBADF: return 6;       // ERROR_INVALID_HANDLE
-    case ENOMEM: return 8;      // ERROR_NOT_ENOUGH_MEMORY
+    case EROFS: return kErrAccessDenied;
+    case EBADF: return kErrInvalidHandle;
+    case ENOMEM: return kErrNotEnoughMemory;
     case EBUSY:
     case ETXTBSY:
-    case EWOULDBLOCK: return 32;  // ERROR_SHARING_VIOLATION
-    case EIO: return 30;        // ERROR_READ_FAULT
-    case ENOSPC: return 112;    // ERROR_DISK_FULL
+    case EWOULDBLOCK: return kErrSharingViolation;
+    case EIO: return kErrReadFault;
+    case ENOSPC: return kErrDiskFull;
     case EFBIG:
     case EOVERFLOW:
-    case EINVAL: return 87;     // ERROR_INVALID_PARAMETER
-    case EEXIST: return 183;    // ERROR_ALREADY_EXISTS
-    default: return 31;         // ERROR_GEN_FAILURE
+    case EINVAL: return kErrInvalidParameter;
+    case EEXIST: return kErrAlreadyExists;
+    default: return kErrGeneralFailure;
     }
 }
 
@@ -141,7 +142,7 @@ void DBO_DiskFile::osOpen() {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        error_ = 5;   // a directory or device: Windows refuses it as access denied
+        error_ = kErrAccessDenied;   // a directory or device: Windows refuses it as such
         raiseTableError(error_, kSubOpen, fileName_);
     }
     if (::flock(fd, (shared_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
@@ -160,39 +161,24 @@ void DBO_DiskFile::osClose() noexcept {
     }
 }
 
-size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
-    auto* p = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        if (offset + done > static_cast<uint64_t>(LLONG_MAX)) break;
-        ssize_t n = ::pread(static_cast<int>(os_), p + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = windowsError(errno);
-            raiseTableError(error_, kSubRead, fileName_);
-        }
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
+size_t DBO_DiskFile::osRead(uint64_t offset, char* buffer, size_t count) {
+    if (offset > static_cast<uint64_t>(LLONG_MAX)) return 0;   // no file reaches there
+    for (;;) {
+        ssize_t n = ::pread(static_cast<int>(os_), buffer, count, static_cast<off_t>(offset));
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno == EINTR) continue;
+        error_ = windowsError(errno);
+        raiseTableError(error_, kSubRead, fileName_);
     }
-    if (done < count) error_ = kErrShortRead;
-    return done;
 }
 
-void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
-    const auto* p = static_cast<const char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = ::pwrite(static_cast<int>(os_), p + done, count - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error_ = windowsError(errno);
-            raiseTableError(error_, kSubWrite, fileName_);
-        }
-        if (n == 0) {
-            error_ = 112;
-            raiseTableError(error_, kSubWrite, fileName_);
-        }
-        done += static_cast<size_t>(n);
+size_t DBO_DiskFile::osWrite(uint64_t offset, const char* buffer, size_t count) {
+    for (;;) {
+        ssize_t n = ::pwrite(static_cast<int>(os_), buffer, count, static_cast<off_t>(offset));
+        if (n > 0) return static_cast<size_t>(n);
+        if (n < 0 && errno == EINTR) continue;
+        error_ = n == 0 ? kErrDiskFull : windowsError(errno);
+        raiseTableError(error_, kSubWrite, fileName_);
     }
 }
 
@@ -239,9 +225,6 @@ std::string DBO_DiskFile::osFullPath(const std::string& name) {
     return cwd + name;
 }
 
-void DBO_DiskFile::osUpperCase(std::string& s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
+void DBO_DiskFile::osUpperCase(std::string& s) { s = upperAscii(s); }
 
 }  // namespace dbf

@@ -21,7 +21,7 @@ OVERLAPPED at(uint64_t offset) noexcept {
 }
 
 // Windows transfers at most a DWORD per call; the engine never asks for more than a few
-// pages, but the loop keeps a larger request correct.
+// pages, but the portable loop around osRead and osWrite keeps a larger request correct.
 constexpr DWORD kMaxChunk = 0x40000000;
 
 }  // namespace
@@ -45,40 +45,29 @@ void DBO_DiskFile::osClose() noexcept {
     }
 }
 
-size_t DBO_DiskFile::read(uint64_t offset, void* buffer, size_t count) {
-    auto* p = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        DWORD want = count - done > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count - done);
-        OVERLAPPED ov = at(offset + done);
-        DWORD got = 0;
-        if (!::ReadFile(toHandle(os_), p + done, want, &got, &ov)) {
-            DWORD e = ::GetLastError();
-            if (e == ERROR_HANDLE_EOF) break;
-            error_ = static_cast<int>(e);
-            raiseTableError(error_, kSubRead, fileName_);
-        }
-        if (got == 0) break;
-        done += got;
+size_t DBO_DiskFile::osRead(uint64_t offset, char* buffer, size_t count) {
+    DWORD want = count > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count);
+    OVERLAPPED ov = at(offset);
+    DWORD got = 0;
+    if (!::ReadFile(toHandle(os_), buffer, want, &got, &ov)) {
+        DWORD e = ::GetLastError();
+        if (e == ERROR_HANDLE_EOF) return 0;
+        error_ = static_cast<int>(e);
+        raiseTableError(error_, kSubRead, fileName_);
     }
-    if (done < count) error_ = kErrShortRead;
-    return done;
+    return got;
 }
 
-void DBO_DiskFile::write(uint64_t offset, const void* buffer, size_t count) {
-    const auto* p = static_cast<const char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        DWORD want = count - done > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count - done);
-        OVERLAPPED ov = at(offset + done);
-        DWORD put = 0;
-        if (!::WriteFile(toHandle(os_), p + done, want, &put, &ov) || put == 0) {
-            DWORD e = ::GetLastError();
-            error_ = e ? static_cast<int>(e) : ERROR_DISK_FULL;
-            raiseTableError(error_, kSubWrite, fileName_);
-        }
-        done += put;
+size_t DBO_DiskFile::osWrite(uint64_t offset, const char* buffer, size_t count) {
+    DWORD want = count > kMaxChunk ? kMaxChunk : static_cast<DWORD>(count);
+    OVERLAPPED ov = at(offset);
+    DWORD put = 0;
+    if (!::WriteFile(toHandle(os_), buffer, want, &put, &ov) || put == 0) {
+        DWORD e = ::GetLastError();
+        error_ = e ? static_cast<int>(e) : kErrDiskFull;
+        raiseTableError(error_, kSubWrite, fileName_);
     }
+    return put;
 }
 
 uint64_t DBO_DiskFile::fileSize() {

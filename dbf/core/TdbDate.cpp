@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "dbf/core/XbaseText.h"
+
 namespace dbf {
 
 namespace {
@@ -14,8 +16,6 @@ int daysInMonth(int year, int month) noexcept {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeap(year) ? 29 : kDays[month - 1];
 }
-
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -54,7 +54,7 @@ int32_t julianFromDtos(std::string_view text) noexcept {
     size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
         for (int k = 0; k < kWidths[i]; ++k, ++pos) {
-            if (!isDigit(text[pos])) return 0;
+            if (!isAsciiDigit(text[pos])) return 0;
             parts[i] = parts[i] * 10 + (text[pos] - '0');
         }
     }
@@ -85,13 +85,13 @@ int32_t ctod(std::string_view text) noexcept {
     size_t pos = 0;
     for (int i = 0; i < 3; ++i) {
         while (pos < text.size() && text[pos] == ' ') ++pos;
-        while (pos < text.size() && isDigit(text[pos])) {
+        while (pos < text.size() && isAsciiDigit(text[pos])) {
             if (++digits[i] > 4) return 0;
             parts[i] = parts[i] * 10 + (text[pos++] - '0');
         }
         if (digits[i] == 0) return 0;
         if (i < 2) {
-            if (pos >= text.size() || isDigit(text[pos])) return 0;
+            if (pos >= text.size() || isAsciiDigit(text[pos])) return 0;
             ++pos;  // any one separator, as "12/31/99", "12-31-99" and "12.31.99" all occur
         }
     }

@@ -9,10 +9,21 @@ namespace dbf {
 
 namespace {
 
-bool isAsciiLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isAsciiDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-char toUpper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-char toLower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+template <typename Drop>
+std::string_view trimRightIf(std::string_view text, Drop drop) noexcept {
+    size_t end = text.size();
+    while (end > 0 && drop(text[end - 1])) --end;
+    return text.substr(0, end);
+}
+
+template <typename Drop>
+std::string_view trimLeftIf(std::string_view text, Drop drop) noexcept {
+    size_t start = 0;
+    while (start < text.size() && drop(text[start])) ++start;
+    return text.substr(start);
+}
+
+bool isBlank(char c) noexcept { return c == ' '; }
 
 }  // namespace
 
@@ -71,47 +82,48 @@ double parseNumber(std::string_view text, int* decimals) noexcept {
 
 bool equalNoCase(std::string_view a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upperAscii(a[i]) != upperAscii(b[i])) return false;
     return true;
 }
 
 std::string upperAscii(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = toUpper(c);
+    for (char& c : out) c = upperAscii(c);
     return out;
 }
 
 std::string lowerAscii(std::string_view text) {
     std::string out(text);
-    for (char& c : out) c = toLower(c);
+    for (char& c : out) c = lowerAscii(c);
     return out;
 }
 
-std::string_view trimRight(std::string_view text) noexcept {
-    size_t end = text.size();
-    while (end > 0 && text[end - 1] == ' ') --end;
-    return text.substr(0, end);
-}
-
-std::string_view trimLeft(std::string_view text) noexcept {
-    size_t start = 0;
-    while (start < text.size() && text[start] == ' ') ++start;
-    return text.substr(start);
-}
-
+std::string_view trimRight(std::string_view text) noexcept { return trimRightIf(text, isBlank); }
+std::string_view trimLeft(std::string_view text) noexcept { return trimLeftIf(text, isBlank); }
 std::string_view trimBlanks(std::string_view text) noexcept { return trimLeft(trimRight(text)); }
+
+std::string_view trimRight(std::string_view text, std::string_view chars) noexcept {
+    return trimRightIf(text, [chars](char c) { return chars.find(c) != std::string_view::npos; });
+}
+std::string_view trimLeft(std::string_view text, std::string_view chars) noexcept {
+    return trimLeftIf(text, [chars](char c) { return chars.find(c) != std::string_view::npos; });
+}
+std::string_view trimBlanks(std::string_view text, std::string_view chars) noexcept {
+    return trimLeft(trimRight(text, chars), chars);
+}
+
+std::string_view trimControls(std::string_view text) noexcept {
+    auto control = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    return trimLeftIf(trimRightIf(text, control), control);
+}
 
 std::string properCase(std::string_view text) {
     std::string out(text);
     bool wordStart = true;
     for (char& c : out) {
         if (isAsciiLetter(c)) {
-            c = wordStart ? toUpper(c) : toLower(c);
+            c = wordStart ? upperAscii(c) : lowerAscii(c);
             wordStart = false;
         } else {
             wordStart = !isAsciiDigit(c);
@@ -127,7 +139,7 @@ std::string soundex(std::string_view text) {
     char last = 0;
     for (char c : text) {
         if (!isAsciiLetter(c)) continue;
-        const char up = toUpper(c);
+        const char up = upperAscii(c);
         const char digit = kCodes[up - 'A'];
         if (code.empty()) {
             code += up;

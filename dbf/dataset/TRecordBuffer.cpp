@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "dbf/core/XbaseText.h"
+
 namespace dbf {
 
 TRecordBuffer::TRecordBuffer(uint32_t recordLength, uint32_t calcSize)
@@ -58,7 +60,7 @@ std::string TRecordBuffer::bookmarkOf(uint32_t recNo) {
 uint32_t TRecordBuffer::recNoOf(std::string_view bookmark) noexcept {
     size_t end = bookmark.find('\0');
     if (end != std::string_view::npos) bookmark = bookmark.substr(0, end);
-    while (!bookmark.empty() && bookmark.front() == ' ') bookmark.remove_prefix(1);
+    bookmark = trimLeft(bookmark);
     if (bookmark.empty() || bookmark.size() > 10) return 0;
     uint64_t n = 0;
     for (char c : bookmark) {

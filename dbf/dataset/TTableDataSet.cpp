@@ -112,7 +112,7 @@ void TTableDataSet::internalOpen() {
     handler_->setUserId(UserID);
 
     if (size_t{handler_->recordLength()} + calcFieldsSize_ >= TRecordBuffer::kMaxDataSize)
-        raiseCorrupt(1001, kSubHeaderCheck, handler_->fileName(),
+        raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, handler_->fileName(),
                      "a record of " + std::to_string(handler_->recordLength()) +
                          " bytes leaves no room for the data set's row information");
     fields_.clear();
@@ -307,56 +307,44 @@ void TTableDataSet::clearActive() noexcept {
     eof_ = bof_ = true;
 }
 
-void TTableDataSet::First() {
+void TTableDataSet::First() { goToEnd(false); }
+
+void TTableDataSet::Last() { goToEnd(true); }
+
+void TTableDataSet::Next() { step(true); }
+
+void TTableDataSet::Prior() { step(false); }
+
+// The framework's First and Last leave the cursor on the end row with the flag of that end
+// set: Bof after First, Eof after Last.
+void TTableDataSet::goToEnd(bool last) {
     checkActive();
     if (BeforeScroll) BeforeScroll(*this);
-    InternalFirst();
-    if (GetRecord(active_, TGetMode::gmNext, false) == TGetResult::grOK) {
-        eof_ = false;
-        bof_ = true;
+    if (last)
+        InternalLast();
+    else
+        InternalFirst();
+    if (GetRecord(active_, last ? TGetMode::gmPrior : TGetMode::gmNext, false) == TGetResult::grOK) {
+        eof_ = last;
+        bof_ = !last;
     } else {
         clearActive();
     }
     if (AfterScroll) AfterScroll(*this);
 }
 
-void TTableDataSet::Last() {
+void TTableDataSet::step(bool forward) {
     checkActive();
-    if (BeforeScroll) BeforeScroll(*this);
-    InternalLast();
-    if (GetRecord(active_, TGetMode::gmPrior, false) == TGetResult::grOK) {
-        eof_ = true;
-        bof_ = false;
-    } else {
-        clearActive();
-    }
-    if (AfterScroll) AfterScroll(*this);
-}
-
-void TTableDataSet::Next() {
-    checkActive();
-    if (eof_) return;
+    bool& atEdgeAhead = forward ? eof_ : bof_;
+    bool& atEdgeBehind = forward ? bof_ : eof_;
+    if (atEdgeAhead) return;
     if (BeforeScroll) BeforeScroll(*this);
     setToActiveRecord();
-    if (GetRecord(fetch_, TGetMode::gmNext, false) == TGetResult::grOK) {
+    if (GetRecord(fetch_, forward ? TGetMode::gmNext : TGetMode::gmPrior, false) == TGetResult::grOK) {
         std::swap(active_, fetch_);
-        bof_ = false;
+        atEdgeBehind = false;
     } else {
-        eof_ = true;
-    }
-    if (AfterScroll) AfterScroll(*this);
-}
-
-void TTableDataSet::Prior() {
-    checkActive();
-    if (bof_) return;
-    if (BeforeScroll) BeforeScroll(*this);
-    setToActiveRecord();
-    if (GetRecord(fetch_, TGetMode::gmPrior, false) == TGetResult::grOK) {
-        std::swap(active_, fetch_);
-        eof_ = false;
-    } else {
-        bof_ = true;
+        atEdgeAhead = true;
     }
     if (AfterScroll) AfterScroll(*this);
 }

@@ -164,7 +164,10 @@ private:
     void internalOpen();
     void openIndexFiles();
     void rebuildIndexDefs();
-    void selectTag();
+    // First (Last): the row at the start (end) of the current order.
+    void goToEnd(bool last);
+    // Next (Prior): the row after (before) the active one.
+    void step(bool forward);
     // Brings the table back to the active row before a relative fetch, when a failed fetch
     // or a search moved it.
     void setToActiveRecord();

@@ -14,11 +14,8 @@ namespace {
 // An alias file is a few lines; anything longer is not one, and is not read whole.
 constexpr std::streamsize kMaxFileBytes = 1 << 20;
 
-std::string_view trimmed(std::string_view s) noexcept {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
+// Blanks and tabs around a line and its parts go, and a line end's CR.
+std::string_view trimmed(std::string_view s) noexcept { return trimLeft(trimRight(s, " \t\r"), " \t"); }
 
 }  // namespace
 

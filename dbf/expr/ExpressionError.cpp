@@ -1,5 +1,4 @@
-// The failures of key expressions. The texts are the engine's, misspellings included,
-// because the user sees them in the error box.
+// The failures of key expressions, raised with the engine's texts (TableError.h).
 #include "dbf/expr/ExpressionError.h"
 
 #include <string>
@@ -9,23 +8,23 @@
 namespace dbf {
 
 void raiseSyntaxError(std::string_view expressionText) {
-    throw ETableExpression("Syntax Error in expression \"" + std::string(expressionText) + "\"");
+    throw ETableExpression(msg::kSyntaxError + ("\"" + std::string(expressionText) + "\""));
 }
 
 void raiseUnknownField(std::string_view name) {
-    throw ETableExpression("Field/variable " + std::string(name) + " is unknown");
+    throw ETableExpression(msg::kUnknownField + std::string(name) + msg::kIsUnknown);
 }
 
 void raiseUnknownFunction(std::string_view name) {
-    throw ETableExpression("There is no function for " + std::string(name));
+    throw ETableExpression(msg::kNoFunction + std::string(name));
 }
 
-void raiseMissingParenthesis() { throw ETableExpression("Missing closing parentheses"); }
+void raiseMissingParenthesis() { throw ETableExpression(msg::kMissingParenthesis); }
 
 void raiseUnclosedLiteral(char closing) {
-    throw ETableExpression("Missing closing \"" + std::string(1, closing) + "\" on literal");
+    throw ETableExpression(msg::kMissingClosing + ("\"" + std::string(1, closing) + "\"") + msg::kOnLiteral);
 }
 
-void raiseCannotEvaluate() { throw ETableExpression("Expression cannot be evaluated"); }
+void raiseCannotEvaluate() { throw ETableExpression(msg::kCannotEvaluate); }
 
 }  // namespace dbf

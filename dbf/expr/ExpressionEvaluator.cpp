@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "dbf/core/ByteView.h"
 #include "dbf/core/TdbDate.h"
 #include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
@@ -16,20 +17,6 @@
 namespace dbf {
 
 namespace {
-
-char upperType(char t) noexcept { return t >= 'a' && t <= 'z' ? static_cast<char>(t - 'a' + 'A') : t; }
-
-uint32_t u32le(std::string_view raw) noexcept {
-    return uint32_t{static_cast<uint8_t>(raw[0])} | uint32_t{static_cast<uint8_t>(raw[1])} << 8 |
-           uint32_t{static_cast<uint8_t>(raw[2])} << 16 | uint32_t{static_cast<uint8_t>(raw[3])} << 24;
-}
-
-uint32_t u32be(std::string_view raw) noexcept {
-    return uint32_t{static_cast<uint8_t>(raw[0])} << 24 | uint32_t{static_cast<uint8_t>(raw[1])} << 16 |
-           uint32_t{static_cast<uint8_t>(raw[2])} << 8 | uint32_t{static_cast<uint8_t>(raw[3])};
-}
-
-uint64_t u64le(std::string_view raw) noexcept { return uint64_t{u32le(raw)} | uint64_t{u32le(raw.substr(4))} << 32; }
 
 // Memo-like fields show a marker, as the table's field text does: upper case when the record
 // points to a block, lower case when it does not.
@@ -116,7 +103,7 @@ void checkLength(size_t length) {
 }
 
 char fieldValueType(char fieldType, int fieldLength) noexcept {
-    switch (upperType(fieldType)) {
+    switch (upperAscii(fieldType)) {
     case 'N': case 'F': case 'I': case 'Y': case '+': return 'N';
     case 'B': return fieldLength == 8 ? 'N' : 'C';  // a Visual FoxPro double, else a binary memo
     case 'D': case 'T': return 'D';
@@ -128,7 +115,7 @@ char fieldValueType(char fieldType, int fieldLength) noexcept {
 TdbVariant fieldValue(const FieldSource& fields, int field) {
     const std::string_view raw = fields.fieldRaw(field);
     const int length = fields.fieldLength(field);
-    const char type = upperType(fields.fieldType(field));
+    const char type = upperAscii(fields.fieldType(field));
     switch (type) {
     case 'N': case 'F': {
         const double value = parseNumber(raw);
@@ -137,17 +124,17 @@ TdbVariant fieldValue(const FieldSource& fields, int field) {
     }
     case 'I':
         if (raw.size() < 4) return TdbVariant::numeric(0.0, 10);
-        return TdbVariant::numeric(static_cast<int32_t>(u32le(raw)), 10);
+        return TdbVariant::numeric(static_cast<int32_t>(ByteView(raw).u32le(0)), 10);
     case '+':  // dBASE 7 autoincrement: big-endian with the sign bit flipped
         if (raw.size() < 4) return TdbVariant::numeric(0.0, 10);
-        return TdbVariant::numeric(static_cast<int32_t>(u32be(raw) ^ 0x80000000u), 10);
+        return TdbVariant::numeric(static_cast<int32_t>(ByteView(raw).u32be(0) ^ 0x80000000u), 10);
     case 'Y':  // currency: a 64-bit integer of ten-thousandths
         if (raw.size() < 8) return TdbVariant::numeric(0.0, 20, 4);
-        return TdbVariant::numeric(double(static_cast<int64_t>(u64le(raw))) / 10000.0, 20, 4);
+        return TdbVariant::numeric(double(static_cast<int64_t>(ByteView(raw).u64le(0))) / 10000.0, 20, 4);
     case 'B':
         if (length == 8) {
             if (raw.size() < 8) return TdbVariant::numeric(0.0);
-            const uint64_t bits = u64le(raw);
+            const uint64_t bits = ByteView(raw).u64le(0);
             double value;
             std::memcpy(&value, &bits, sizeof value);
             return TdbVariant::numeric(std::isfinite(value) ? value : 0.0, 20, std::clamp(fields.fieldDecimals(field), 0, 15));
@@ -157,7 +144,7 @@ TdbVariant fieldValue(const FieldSource& fields, int field) {
     case 'D': return TdbVariant::date(julianFromDtos(raw));
     case 'T': {
         if (raw.size() < 4) return TdbVariant::date(0);
-        const int32_t julian = static_cast<int32_t>(u32le(raw));
+        const int32_t julian = static_cast<int32_t>(ByteView(raw).u32le(0));
         return TdbVariant::date(isValidJulian(julian) ? julian : 0);
     }
     case 'L': return TdbVariant::logical(!raw.empty() && std::strchr("TtYyJj", raw[0]) != nullptr && raw[0] != '\0');

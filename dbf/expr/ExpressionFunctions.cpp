@@ -96,7 +96,7 @@ size_t findAt(std::string_view hay, std::string_view needle, int64_t occurrence)
 }
 
 TdbVariant fnAbs(const Args& a, const EvalContext&) { return TdbVariant::numeric(std::fabs(number(a, 0)), a[0].width(), a[0].decimals()); }
-TdbVariant fnAllTrim(const Args& a, const EvalContext&) { return chars(std::string(trimLeft(trimRight(text(a, 0))))); }
+TdbVariant fnAllTrim(const Args& a, const EvalContext&) { return chars(std::string(trimBlanks(text(a, 0)))); }
 TdbVariant fnAsc(const Args& a, const EvalContext&) {
     return count(text(a, 0).empty() ? 0 : static_cast<uint8_t>(text(a, 0)[0]));
 }
@@ -145,15 +145,14 @@ TdbVariant fnEmpty(const Args& a, const EvalContext&) {
     const TdbVariant& v = a[0];
     switch (v.type()) {
     case 'C':
-        return TdbVariant::logical(std::all_of(v.text().begin(), v.text().end(),
-                                               [](char ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }));
+        return TdbVariant::logical(std::all_of(v.text().begin(), v.text().end(), isXbaseSpace));
     case 'N': return TdbVariant::logical(v.number() == 0.0);
     case 'D': return TdbVariant::logical(v.julian() == 0);
     default: return TdbVariant::logical(!v.logicalValue());
     }
 }
 TdbVariant fnFieldNo(const Args& a, const EvalContext& c) {
-    std::string_view name = trimLeft(trimRight(text(a, 0)));
+    std::string_view name = trimBlanks(text(a, 0));
     const size_t arrow = name.find("->");
     if (arrow != std::string_view::npos) name = trimLeft(name.substr(arrow + 2));
     return count(static_cast<size_t>(std::max(c.fields.findField(name), -1) + 1));

@@ -1,160 +1,114 @@
 // Splits the text of a key expression into tokens.
 #include "dbf/expr/ExpressionLexer.h"
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
 
 namespace dbf {
 
 namespace {
 
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool isIdentifierStart(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool isIdentifierPart(char c) noexcept { return isIdentifierStart(c) || isDigit(c); }
-char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+using Kind = ExpressionToken::Kind;
 
-ExpressionToken operatorToken(ExpressionOp op) {
-    ExpressionToken t;
-    t.kind = ExpressionToken::Kind::Operator;
-    t.op = op;
-    return t;
-}
+bool isIdentifierStart(char c) noexcept { return isAsciiLetter(c) || c == '_'; }
+bool isIdentifierPart(char c) noexcept { return isIdentifierStart(c) || isAsciiDigit(c); }
 
-ExpressionToken simpleToken(ExpressionToken::Kind kind) {
-    ExpressionToken t;
-    t.kind = kind;
-    return t;
-}
+// Every token spelt by a fixed word: the dot words (in any letter case) and the operators
+// and punctuation. Where one spelling begins another, the longer comes first, so the first
+// match is the token ("<=" before "<", "**" before "*").
+struct Word {
+    std::string_view text;   // upper case
+    Kind kind;
+    ExpressionOp op;
+    bool logical;
+};
+
+constexpr Word kWords[] = {
+    {".AND.", Kind::Operator, ExpressionOp::And, false},
+    {".OR.", Kind::Operator, ExpressionOp::Or, false},
+    {".NOT.", Kind::Operator, ExpressionOp::Not, false},
+    {".T.", Kind::Logical, ExpressionOp::Add, true},
+    {".Y.", Kind::Logical, ExpressionOp::Add, true},
+    {".F.", Kind::Logical, ExpressionOp::Add, false},
+    {".N.", Kind::Logical, ExpressionOp::Add, false},
+    {"->", Kind::Alias, ExpressionOp::Add, false},
+    {"**", Kind::Operator, ExpressionOp::Power, false},
+    {"==", Kind::Operator, ExpressionOp::ExactEqual, false},
+    {"!=", Kind::Operator, ExpressionOp::NotEqual, false},
+    {"<=", Kind::Operator, ExpressionOp::LessEqual, false},
+    {"<>", Kind::Operator, ExpressionOp::NotEqual, false},
+    {">=", Kind::Operator, ExpressionOp::GreaterEqual, false},
+    {"(", Kind::LeftParen, ExpressionOp::Add, false},
+    {")", Kind::RightParen, ExpressionOp::Add, false},
+    {",", Kind::Comma, ExpressionOp::Add, false},
+    {"+", Kind::Operator, ExpressionOp::Add, false},
+    {"-", Kind::Operator, ExpressionOp::Subtract, false},
+    {"*", Kind::Operator, ExpressionOp::Multiply, false},
+    {"/", Kind::Operator, ExpressionOp::Divide, false},
+    {"%", Kind::Operator, ExpressionOp::Modulo, false},
+    {"^", Kind::Operator, ExpressionOp::Power, false},
+    {"$", Kind::Operator, ExpressionOp::Contains, false},
+    {"#", Kind::Operator, ExpressionOp::NotEqual, false},
+    {"=", Kind::Operator, ExpressionOp::Equal, false},
+    {"!", Kind::Operator, ExpressionOp::Not, false},
+    {"<", Kind::Operator, ExpressionOp::Less, false},
+    {">", Kind::Operator, ExpressionOp::Greater, false},
+};
 
 }  // namespace
 
-// `word` in upper case, dots included, e.g. ".AND."
-bool ExpressionLexer::atDotWord(std::string_view word) const noexcept {
+bool ExpressionLexer::atWord(std::string_view word) const noexcept {
     if (text_.size() - pos_ < word.size()) return false;
     for (size_t i = 0; i < word.size(); ++i)
-        if (upper(text_[pos_ + i]) != word[i]) return false;
+        if (upperAscii(text_[pos_ + i]) != word[i]) return false;
     return true;
 }
 
 ExpressionToken ExpressionLexer::next() {
-    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\r' || text_[pos_] == '\n'))
-        ++pos_;
-    if (pos_ >= text_.size()) return simpleToken(ExpressionToken::Kind::End);
+    while (pos_ < text_.size() && isXbaseSpace(text_[pos_])) ++pos_;
+    ExpressionToken t;
+    if (pos_ >= text_.size()) return t;   // Kind::End
 
     const char c = text_[pos_];
     const char n = pos_ + 1 < text_.size() ? text_[pos_ + 1] : '\0';
-
-    if (isDigit(c) || (c == '.' && isDigit(n))) {
-        ExpressionToken t;
-        t.kind = ExpressionToken::Kind::Number;
-        while (pos_ < text_.size() && isDigit(text_[pos_])) t.text += text_[pos_++];
-        // The point belongs to the number only when a digit follows: "1.AND." is 1 .AND.
-        if (pos_ + 1 < text_.size() && text_[pos_] == '.' && isDigit(text_[pos_ + 1])) {
-            t.text += text_[pos_++];
-            while (pos_ < text_.size() && isDigit(text_[pos_])) t.text += text_[pos_++];
-        }
-        return t;
-    }
-
-    if (c == '"' || c == '\'' || c == '[') {
-        const char closing = c == '[' ? ']' : c;
-        const size_t end = text_.find(closing, pos_ + 1);
-        if (end == std::string_view::npos) raiseUnclosedLiteral(closing);
-        ExpressionToken t;
-        t.kind = ExpressionToken::Kind::String;
-        t.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
-        pos_ = end + 1;
-        return t;
-    }
-
+    if (isAsciiDigit(c) || (c == '.' && isAsciiDigit(n))) return number();
+    if (c == '"' || c == '\'' || c == '[') return literal(c == '[' ? ']' : c);
     if (isIdentifierStart(c)) {
-        ExpressionToken t;
-        t.kind = ExpressionToken::Kind::Identifier;
+        t.kind = Kind::Identifier;
         while (pos_ < text_.size() && isIdentifierPart(text_[pos_])) t.text += text_[pos_++];
         return t;
     }
-
-    if (c == '.') {
-        struct DotWord {
-            std::string_view word;
-            ExpressionToken::Kind kind;
-            ExpressionOp op;
-            bool logical;
-        };
-        static constexpr DotWord kDotWords[] = {
-            {".AND.", ExpressionToken::Kind::Operator, ExpressionOp::And, false},
-            {".OR.", ExpressionToken::Kind::Operator, ExpressionOp::Or, false},
-            {".NOT.", ExpressionToken::Kind::Operator, ExpressionOp::Not, false},
-            {".T.", ExpressionToken::Kind::Logical, ExpressionOp::Add, true},
-            {".Y.", ExpressionToken::Kind::Logical, ExpressionOp::Add, true},
-            {".F.", ExpressionToken::Kind::Logical, ExpressionOp::Add, false},
-            {".N.", ExpressionToken::Kind::Logical, ExpressionOp::Add, false},
-        };
-        for (const DotWord& w : kDotWords) {
-            if (!atDotWord(w.word)) continue;
-            pos_ += w.word.size();
-            ExpressionToken t;
-            t.kind = w.kind;
-            t.op = w.op;
-            t.logical = w.logical;
-            return t;
-        }
-        raiseSyntaxError(text_);
-    }
-
-    ++pos_;
-    switch (c) {
-    case '(': return simpleToken(ExpressionToken::Kind::LeftParen);
-    case ')': return simpleToken(ExpressionToken::Kind::RightParen);
-    case ',': return simpleToken(ExpressionToken::Kind::Comma);
-    case '+': return operatorToken(ExpressionOp::Add);
-    case '-':
-        if (n == '>') {
-            ++pos_;
-            return simpleToken(ExpressionToken::Kind::Alias);
-        }
-        return operatorToken(ExpressionOp::Subtract);
-    case '*':
-        if (n == '*') {
-            ++pos_;
-            return operatorToken(ExpressionOp::Power);
-        }
-        return operatorToken(ExpressionOp::Multiply);
-    case '/': return operatorToken(ExpressionOp::Divide);
-    case '%': return operatorToken(ExpressionOp::Modulo);
-    case '^': return operatorToken(ExpressionOp::Power);
-    case '$': return operatorToken(ExpressionOp::Contains);
-    case '#': return operatorToken(ExpressionOp::NotEqual);
-    case '=':
-        if (n == '=') {
-            ++pos_;
-            return operatorToken(ExpressionOp::ExactEqual);
-        }
-        return operatorToken(ExpressionOp::Equal);
-    case '!':
-        if (n == '=') {
-            ++pos_;
-            return operatorToken(ExpressionOp::NotEqual);
-        }
-        return operatorToken(ExpressionOp::Not);
-    case '<':
-        if (n == '=') {
-            ++pos_;
-            return operatorToken(ExpressionOp::LessEqual);
-        }
-        if (n == '>') {
-            ++pos_;
-            return operatorToken(ExpressionOp::NotEqual);
-        }
-        return operatorToken(ExpressionOp::Less);
-    case '>':
-        if (n == '=') {
-            ++pos_;
-            return operatorToken(ExpressionOp::GreaterEqual);
-        }
-        return operatorToken(ExpressionOp::Greater);
-    default: break;
+    for (const Word& w : kWords) {
+        if (!atWord(w.text)) continue;
+        pos_ += w.text.size();
+        t.kind = w.kind;
+        t.op = w.op;
+        t.logical = w.logical;
+        return t;
     }
     raiseSyntaxError(text_);
+}
+
+ExpressionToken ExpressionLexer::number() {
+    ExpressionToken t;
+    t.kind = Kind::Number;
+    while (pos_ < text_.size() && isAsciiDigit(text_[pos_])) t.text += text_[pos_++];
+    // The point belongs to the number only when a digit follows: "1.AND." is 1 .AND.
+    if (pos_ + 1 < text_.size() && text_[pos_] == '.' && isAsciiDigit(text_[pos_ + 1])) {
+        t.text += text_[pos_++];
+        while (pos_ < text_.size() && isAsciiDigit(text_[pos_])) t.text += text_[pos_++];
+    }
+    return t;
+}
+
+ExpressionToken ExpressionLexer::literal(char closing) {
+    const size_t end = text_.find(closing, pos_ + 1);
+    if (end == std::string_view::npos) raiseUnclosedLiteral(closing);
+    ExpressionToken t;
+    t.kind = Kind::String;
+    t.text = std::string(text_.substr(pos_ + 1, end - pos_ - 1));
+    pos_ = end + 1;
+    return t;
 }
 
 }  // namespace dbf

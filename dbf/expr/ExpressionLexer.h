@@ -25,7 +25,12 @@ public:
     ExpressionToken next();
 
 private:
-    bool atDotWord(std::string_view word) const noexcept;
+    // Whether the text at the position spells `word` (upper case) in any letter case.
+    bool atWord(std::string_view word) const noexcept;
+    // A number from its first digit (or its point); the point only when a digit follows.
+    ExpressionToken number();
+    // A character literal from its opening character up to `closing`.
+    ExpressionToken literal(char closing);
 
     std::string_view text_;
     size_t pos_ = 0;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/expr/ExpressionError.h"
 #include "dbf/expr/ExpressionEvaluator.h"
 #include "dbf/expr/ExpressionFunctions.h"
@@ -28,23 +29,29 @@ private:
     int& depth_;
 };
 
-bool isComparison(ExpressionOp op) noexcept {
+// How tightly a binary operator binds, from 1 (.OR.) to kTightest (^ and **); 0 for an
+// operator that is no binary one. .NOT. binds between .AND. and the comparisons, the signs
+// tighter than every binary operator.
+constexpr int kOrBinding = 1;
+constexpr int kAndBinding = 2;
+constexpr int kTightest = 6;
+
+int bindingOf(ExpressionOp op) noexcept {
     switch (op) {
+    case ExpressionOp::Or: return kOrBinding;
+    case ExpressionOp::And: return kAndBinding;
     case ExpressionOp::Equal: case ExpressionOp::ExactEqual: case ExpressionOp::NotEqual: case ExpressionOp::Less:
     case ExpressionOp::Greater: case ExpressionOp::LessEqual: case ExpressionOp::GreaterEqual: case ExpressionOp::Contains:
-        return true;
-    default: return false;
+        return 3;
+    case ExpressionOp::Add: case ExpressionOp::Subtract: return 4;
+    case ExpressionOp::Multiply: case ExpressionOp::Divide: case ExpressionOp::Modulo: return 5;
+    case ExpressionOp::Power: return kTightest;
+    default: return 0;
     }
 }
 
 bool isMemoryAlias(std::string_view alias) noexcept {
-    auto upper = [](std::string_view s) {
-        std::string u(s);
-        for (char& c : u)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return u;
-    };
-    const std::string a = upper(alias);
+    const std::string a = upperAscii(alias);
     return a == "M" || a == "MEMVAR";
 }
 
@@ -107,68 +114,30 @@ ExpressionParser::NodePtr ExpressionParser::makeBinary(ExpressionOp op, NodePtr 
 ExpressionParser::NodePtr ExpressionParser::parseOr() {
     enter();
     DepthGuard guard(depth_);
-    NodePtr left = parseAnd();
-    while (atOperator(ExpressionOp::Or)) {
-        advance();
-        left = makeBinary(ExpressionOp::Or, std::move(left), parseAnd());
-    }
-    return left;
+    return parseBinary(kOrBinding);
 }
 
-ExpressionParser::NodePtr ExpressionParser::parseAnd() {
-    NodePtr left = parseNot();
-    while (atOperator(ExpressionOp::And)) {
+ExpressionParser::NodePtr ExpressionParser::parseBinary(int binding) {
+    auto operand = [&] {
+        if (binding == kAndBinding) return parseNot();
+        if (binding == kTightest) return parseUnary();
+        return parseBinary(binding + 1);
+    };
+    NodePtr left = operand();
+    while (token_.kind == Kind::Operator && bindingOf(token_.op) == binding) {
+        const ExpressionOp op = token_.op;
         advance();
-        left = makeBinary(ExpressionOp::And, std::move(left), parseNot());
+        left = makeBinary(op, std::move(left), operand());
     }
     return left;
 }
 
 ExpressionParser::NodePtr ExpressionParser::parseNot() {
-    if (!atOperator(ExpressionOp::Not)) return parseComparison();
+    if (!atOperator(ExpressionOp::Not)) return parseBinary(kAndBinding + 1);
     enter();
     DepthGuard guard(depth_);
     advance();
     return makeUnary(ExpressionOp::Not, parseNot());
-}
-
-ExpressionParser::NodePtr ExpressionParser::parseComparison() {
-    NodePtr left = parseSum();
-    while (token_.kind == Kind::Operator && isComparison(token_.op)) {
-        const ExpressionOp op = token_.op;
-        advance();
-        left = makeBinary(op, std::move(left), parseSum());
-    }
-    return left;
-}
-
-ExpressionParser::NodePtr ExpressionParser::parseSum() {
-    NodePtr left = parseProduct();
-    while (atOperator(ExpressionOp::Add) || atOperator(ExpressionOp::Subtract)) {
-        const ExpressionOp op = token_.op;
-        advance();
-        left = makeBinary(op, std::move(left), parseProduct());
-    }
-    return left;
-}
-
-ExpressionParser::NodePtr ExpressionParser::parseProduct() {
-    NodePtr left = parsePower();
-    while (atOperator(ExpressionOp::Multiply) || atOperator(ExpressionOp::Divide) || atOperator(ExpressionOp::Modulo)) {
-        const ExpressionOp op = token_.op;
-        advance();
-        left = makeBinary(op, std::move(left), parsePower());
-    }
-    return left;
-}
-
-ExpressionParser::NodePtr ExpressionParser::parsePower() {
-    NodePtr left = parseUnary();
-    while (atOperator(ExpressionOp::Power)) {
-        advance();
-        left = makeBinary(ExpressionOp::Power, std::move(left), parseUnary());
-    }
-    return left;
 }
 
 ExpressionParser::NodePtr ExpressionParser::parseUnary() {

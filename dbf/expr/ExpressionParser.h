@@ -28,12 +28,9 @@ private:
     using NodePtr = std::unique_ptr<ExpressionNode>;
 
     NodePtr parseOr();
-    NodePtr parseAnd();
+    // The binary operators that bind at `binding` (see bindingOf in the .cpp), left to right.
+    NodePtr parseBinary(int binding);
     NodePtr parseNot();
-    NodePtr parseComparison();
-    NodePtr parseSum();
-    NodePtr parseProduct();
-    NodePtr parsePower();
     NodePtr parseUnary();
     NodePtr parsePrimary();
     NodePtr parseCall(const std::string& name);

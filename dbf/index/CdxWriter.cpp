@@ -1,33 +1,20 @@
 // Building a CDX file bottom-up: the keys of a tag fill compressed leaves in order, each
 // level above holds the last key, record number and offset of every page below it, until
-// one page is left, the root. Page layouts are described in DBobjIndexKey.cpp, the tag
-// header in DBobjCDXFile.cpp.
+// one page is left, the root. Pages and headers are laid out as CdxLayout.h describes.
 #include "dbf/index/CdxWriter.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/Cipher.h"
-#include "dbf/index/DBobjIndexKey.h"
+#include "dbf/index/CdxLayout.h"
 
 namespace dbf {
 
 namespace {
-
-constexpr size_t kLeafArea = kCdxPageSize - 24;
-
-void put16(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-    f[at] = static_cast<uint8_t>(v);
-    f[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put32be(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-    for (size_t i = 0; i < 4; ++i) f[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
 
 unsigned bitsFor(uint32_t v) {
     unsigned b = 0;
@@ -70,7 +57,8 @@ public:
         }
         uint32_t root = level.front().offset;
         // The root carries the root bit in its attributes.
-        f_[root] = static_cast<uint8_t>(f_[root] | 1);
+        uint8_t& attributes = f_[root + CdxNode::kAttributes];
+        attributes = static_cast<uint8_t>(attributes | CdxNode::kAttributeRoot);
         return root;
     }
 
@@ -79,6 +67,11 @@ private:
         auto at = static_cast<uint32_t>(f_.size());
         f_.resize(f_.size() + kCdxPageSize, 0);
         return at;
+    }
+    ByteWriter pageAt(uint32_t offset) { return ByteWriter(f_.data() + offset, kCdxPageSize); }
+    // Links the page before `page` on the same level to it.
+    void linkRight(const std::vector<Node>& nodes, uint32_t page) {
+        if (!nodes.empty()) pageAt(nodes.back().offset).putU32le(CdxNode::kRightSibling, page);
     }
 
     std::vector<Node> writeLeaves(const std::vector<std::pair<std::string, uint32_t>>& keys, uint32_t maxRec) {
@@ -93,16 +86,17 @@ private:
         size_t i = 0;
         do {
             uint32_t page = newPage();
-            put16(f_, page + 0, 2);
-            put32(f_, page + 4, nodes.empty() ? kCdxNoPage : nodes.back().offset);
-            put32(f_, page + 8, kCdxNoPage);
-            put32(f_, page + 14, recMask);
-            f_[page + 18] = static_cast<uint8_t>(countMask);
-            f_[page + 19] = static_cast<uint8_t>(countMask);
-            f_[page + 20] = static_cast<uint8_t>(recBits);
-            f_[page + 21] = static_cast<uint8_t>(countBits);
-            f_[page + 22] = static_cast<uint8_t>(countBits);
-            f_[page + 23] = static_cast<uint8_t>(entryBytes);
+            ByteWriter p = pageAt(page);
+            p.putU16le(CdxNode::kAttributes, CdxNode::kAttributeLeaf);
+            p.putU32le(CdxNode::kLeftSibling, nodes.empty() ? kCdxNoPage : nodes.back().offset);
+            p.putU32le(CdxNode::kRightSibling, kCdxNoPage);
+            p.putU32le(CdxLeaf::kRecNoMask, recMask);
+            p.putU8(CdxLeaf::kDupMask, static_cast<uint8_t>(countMask));
+            p.putU8(CdxLeaf::kTrailMask, static_cast<uint8_t>(countMask));
+            p.putU8(CdxLeaf::kRecNoBits, static_cast<uint8_t>(recBits));
+            p.putU8(CdxLeaf::kDupBits, static_cast<uint8_t>(countBits));
+            p.putU8(CdxLeaf::kTrailBits, static_cast<uint8_t>(countBits));
+            p.putU8(CdxLeaf::kEntryBytes, static_cast<uint8_t>(entryBytes));
             size_t used = 0, count = 0, pieceEnd = kCdxPageSize;
             const std::string* prev = nullptr;
             while (i < keys.size()) {
@@ -113,22 +107,21 @@ private:
                 if (prev)
                     while (dup < k.size() - trail && (*prev)[dup] == k[dup]) ++dup;
                 size_t piece = k.size() - dup - trail;
-                if (used + entryBytes + piece > kLeafArea) break;
+                if (used + entryBytes + piece > CdxLeaf::kArea) break;
                 uint64_t entry = uint64_t{keys[i].second} | uint64_t{dup} << recBits |
                                  uint64_t{trail} << (recBits + countBits);
-                size_t at = page + 24 + count * entryBytes;
-                for (size_t b = 0; b < entryBytes; ++b) f_[at + b] = static_cast<uint8_t>(entry >> (8 * b));
+                p.putUle(CdxLeaf::kFirstEntry + count * entryBytes, entry, entryBytes);
                 pieceEnd -= piece;
-                std::memcpy(f_.data() + page + pieceEnd, k.data() + dup, piece);
+                p.putBytes(pieceEnd, std::string_view(k).substr(dup, piece));
                 used += entryBytes + piece;
                 ++count;
                 prev = &k;
                 ++i;
             }
             if (count == 0 && i < keys.size()) throw std::invalid_argument("a key does not fit in a leaf");
-            put16(f_, page + 2, static_cast<uint32_t>(count));
-            put16(f_, page + 12, static_cast<uint32_t>(kLeafArea - used));
-            if (!nodes.empty()) put32(f_, nodes.back().offset + 8, page);
+            p.putU16le(CdxNode::kKeyCount, static_cast<uint16_t>(count));
+            p.putU16le(CdxLeaf::kFreeBytes, static_cast<uint16_t>(CdxLeaf::kArea - used));
+            linkRight(nodes, page);
             nodes.push_back({page, count ? keys[i - 1].first : std::string(definition_.keyLength, pad_),
                              count ? keys[i - 1].second : 0});
         } while (i < keys.size());
@@ -136,8 +129,8 @@ private:
     }
 
     std::vector<Node> writeInterior(const std::vector<Node>& below) {
-        const size_t entrySize = definition_.keyLength + 8u;
-        const size_t perPage = 500 / entrySize;
+        const size_t entrySize = definition_.keyLength + CdxInterior::kEntryNumbers;
+        const size_t perPage = CdxInterior::kArea / entrySize;
         if (perPage < 2) throw std::invalid_argument("key too long for interior pages");
         std::vector<Node> nodes;
         for (size_t i = 0; i < below.size();) {
@@ -145,18 +138,19 @@ private:
             // Never leave a single child for the last page of a level when it can be helped.
             if (below.size() - i - n == 1 && n > 2) --n;
             uint32_t page = newPage();
-            put16(f_, page + 0, 0);
-            put16(f_, page + 2, static_cast<uint32_t>(n));
-            put32(f_, page + 4, nodes.empty() ? kCdxNoPage : nodes.back().offset);
-            put32(f_, page + 8, kCdxNoPage);
+            ByteWriter p = pageAt(page);
+            p.putU16le(CdxNode::kAttributes, 0);
+            p.putU16le(CdxNode::kKeyCount, static_cast<uint16_t>(n));
+            p.putU32le(CdxNode::kLeftSibling, nodes.empty() ? kCdxNoPage : nodes.back().offset);
+            p.putU32le(CdxNode::kRightSibling, kCdxNoPage);
             for (size_t e = 0; e < n; ++e) {
                 const Node& c = below[i + e];
-                size_t at = page + 12 + e * entrySize;
-                std::memcpy(f_.data() + at, c.lastKey.data(), definition_.keyLength);
-                put32be(f_, at + definition_.keyLength, c.lastRecNo);
-                put32be(f_, at + definition_.keyLength + 4, c.offset);
+                size_t at = CdxInterior::kFirstEntry + e * entrySize;
+                p.putBytes(at, c.lastKey);
+                p.putU32be(at + definition_.keyLength, c.lastRecNo);
+                p.putU32be(at + definition_.keyLength + 4, c.offset);
             }
-            if (!nodes.empty()) put32(f_, nodes.back().offset + 8, page);
+            linkRight(nodes, page);
             nodes.push_back({page, below[i + n - 1].lastKey, below[i + n - 1].lastRecNo});
             i += n;
         }
@@ -169,20 +163,21 @@ private:
 };
 
 void writeHeader(std::vector<uint8_t>& f, uint32_t at, uint32_t root, const CdxTagDefinition& definition, uint8_t options) {
-    put32(f, at + 0, root);
-    put16(f, at + 12, definition.keyLength);
-    f[at + 14] = options;
-    f[at + 15] = 1;
-    put16(f, at + 502, definition.descending ? 1 : 0);
+    ByteWriter h(f.data() + at, kCdxHeaderSize);
+    h.putU32le(CdxTagHeader::kRoot, root);
+    h.putU16le(CdxTagHeader::kKeyLength, definition.keyLength);
+    h.putU8(CdxTagHeader::kOptions, options);
+    h.putU8(CdxTagHeader::kSignature, CdxTagHeader::kSignatureValue);
+    h.putU16le(CdxTagHeader::kOrder, definition.descending ? 1 : 0);
     size_t keyLen = definition.keyExpression.size() + 1;
     size_t forLen = definition.forExpression.size() + 1;
-    if (keyLen + forLen > 512) throw std::invalid_argument("tag expressions too long");
-    put16(f, at + 504, static_cast<uint32_t>(keyLen));   // FOR position, after the key
-    put16(f, at + 506, static_cast<uint32_t>(forLen));
-    put16(f, at + 508, 0);
-    put16(f, at + 510, static_cast<uint32_t>(keyLen));
-    std::memcpy(f.data() + at + 512, definition.keyExpression.data(), definition.keyExpression.size());
-    std::memcpy(f.data() + at + 512 + keyLen, definition.forExpression.data(), definition.forExpression.size());
+    if (keyLen + forLen > CdxTagHeader::kExpressionsSize) throw std::invalid_argument("tag expressions too long");
+    h.putU16le(CdxTagHeader::kForStart, static_cast<uint16_t>(keyLen));   // the FOR expression follows the key's
+    h.putU16le(CdxTagHeader::kForLength, static_cast<uint16_t>(forLen));
+    h.putU16le(CdxTagHeader::kKeyStart, 0);
+    h.putU16le(CdxTagHeader::kKeyExpressionLength, static_cast<uint16_t>(keyLen));
+    h.putBytes(CdxTagHeader::kExpressions, definition.keyExpression);
+    h.putBytes(CdxTagHeader::kExpressions + keyLen, definition.forExpression);
 }
 
 }  // namespace
@@ -198,7 +193,7 @@ std::vector<uint8_t> CdxWriter::image(const std::string& cipherKey) {
     layout_.clear();
     CdxTagDefinition directory;
     directory.name = "DIRECTORY";
-    directory.keyLength = 10;
+    directory.keyLength = CdxTagHeader::kDirectoryKeyLength;
     for (const CdxTagDefinition& definition : tags_) {
         CdxTagLayout l;
         l.name = definition.name;
@@ -206,7 +201,9 @@ std::vector<uint8_t> CdxWriter::image(const std::string& cipherKey) {
         f.resize(f.size() + kCdxHeaderSize, 0);
         TagBuilder builder(f, definition);
         l.rootOffset = builder.build(l);
-        uint8_t options = static_cast<uint8_t>(0x60 | (definition.unique ? 0x01 : 0) | (definition.forExpression.empty() ? 0 : 0x08));
+        uint8_t options = static_cast<uint8_t>(CdxTagHeader::kTagOptions |
+                                               (definition.unique ? CdxTagHeader::kOptionUnique : 0) |
+                                               (definition.forExpression.empty() ? 0 : CdxTagHeader::kOptionFor));
         writeHeader(f, l.headerOffset, l.rootOffset, definition, options);
         directory.keys.emplace_back(definition.name, l.headerOffset);
         layout_.push_back(l);
@@ -214,14 +211,16 @@ std::vector<uint8_t> CdxWriter::image(const std::string& cipherKey) {
     CdxTagLayout dirLayout;
     TagBuilder builder(f, directory);
     uint32_t dirRoot = builder.build(dirLayout);
-    put32(f, 0, dirRoot);
-    put32(f, 8, changeCounter_);
-    put16(f, 12, 10);
-    f[14] = 0xE0;
-    f[15] = 1;
-    put16(f, 504, 1);
-    put16(f, 506, 1);
-    put16(f, 510, 1);
+    ByteWriter h(f.data(), kCdxHeaderSize);
+    h.putU32le(CdxTagHeader::kRoot, dirRoot);
+    h.putU32le(CdxTagHeader::kChangeCounter, changeCounter_);
+    h.putU16le(CdxTagHeader::kKeyLength, CdxTagHeader::kDirectoryKeyLength);
+    h.putU8(CdxTagHeader::kOptions, CdxTagHeader::kDirectoryOptions);
+    h.putU8(CdxTagHeader::kSignature, CdxTagHeader::kSignatureValue);
+    // No expressions: the FOR expression's place and both lengths count the NUL alone.
+    h.putU16le(CdxTagHeader::kForStart, 1);
+    h.putU16le(CdxTagHeader::kForLength, 1);
+    h.putU16le(CdxTagHeader::kKeyExpressionLength, 1);
     if (!cipherKey.empty()) CipherPages(cipherKey, f.data(), f.size(), CipherDirection::Encipher);
     return f;
 }

@@ -1,23 +1,13 @@
 // Opening a CDX compound index: the tag directory at offset 0 is itself a tag whose keys
-// are the tag names and whose record numbers are the offsets of the tag headers.
-//
-// Tag header (1024 bytes: the header page, then the expression page):
-//   OFFSET  SIZE  DESCRIPTION
-//   0       4     root page offset; 0 makes the tag unusable
-//   4       4     free-page list (not read)
-//   8       4     change counter; the directory's tells that another user wrote the file
-//   12      2     key length, at most 240
-//   14      1     options: 0x01 unique, 0x08 FOR condition, 0x80 tag directory
-//   15      1     signature (not read)
-//   494     8     collation name, NUL-terminated: "GENERAL", "MACHINE" or none
-//   502     2     order: 0 ascending, otherwise descending
-//   504     8     expression positions and lengths (not read)
-//   512     512   key expression, NUL-terminated; then the FOR expression when 0x08 is set
+// are the tag names and whose record numbers are the offsets of the tag headers. The
+// layout of headers and pages is in CdxLayout.h.
 #include "dbf/index/DBobjCDXFile.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "dbf/core/ByteView.h"
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/Cipher.h"
 #include "dbf/core/TableError.h"
 #include "dbf/core/XbaseText.h"
@@ -27,16 +17,10 @@ namespace dbf {
 namespace {
 
 // An index file this short holds nothing yet; it gets an empty tag directory.
-constexpr uint64_t kEmptyIndexSize = 512;
-constexpr uint16_t kDirectoryKeyLength = 10;
+constexpr uint64_t kEmptyIndexSize = kCdxPageSize;
 
-void putU16le(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void putU32le(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+// Pages are deciphered as whole cipher units.
+static_assert(kCdxPageSize == kCipherPageSize);
 
 }  // namespace
 
@@ -60,25 +44,27 @@ DBobjCDXFile::DBobjCDXFile(const std::string& fullName, const std::string& openP
 
 DBobjCDXFile::~DBobjCDXFile() = default;
 
-// A directory header (key length 10, options 0xE0) whose root is an empty leaf at 1024.
+// A directory header whose root is an empty leaf at 1024: entries of 3 bytes, 16 bits of
+// record number (the header offsets), 4 each of duplicate and trailing count.
 void DBobjCDXFile::writeEmptyDirectory() {
     uint8_t image[kCdxHeaderSize + kCdxPageSize] = {};
-    putU32le(image + 0, kCdxHeaderSize);
-    putU16le(image + 12, kDirectoryKeyLength);
-    image[14] = 0xE0;
-    image[15] = 0x01;
-    uint8_t* leaf = image + kCdxHeaderSize;
-    putU16le(leaf + 0, 3);
-    putU32le(leaf + 4, kCdxNoPage);
-    putU32le(leaf + 8, kCdxNoPage);
-    putU16le(leaf + 12, kCdxPageSize - 24);
-    putU32le(leaf + 14, 0xFFFF);
-    leaf[18] = 0x0F;
-    leaf[19] = 0x0F;
-    leaf[20] = 16;
-    leaf[21] = 4;
-    leaf[22] = 4;
-    leaf[23] = 3;
+    ByteWriter header(image, kCdxHeaderSize);
+    header.putU32le(CdxTagHeader::kRoot, kCdxHeaderSize);
+    header.putU16le(CdxTagHeader::kKeyLength, CdxTagHeader::kDirectoryKeyLength);
+    header.putU8(CdxTagHeader::kOptions, CdxTagHeader::kDirectoryOptions);
+    header.putU8(CdxTagHeader::kSignature, CdxTagHeader::kSignatureValue);
+    ByteWriter leaf(image + kCdxHeaderSize, kCdxPageSize);
+    leaf.putU16le(CdxNode::kAttributes, CdxNode::kAttributeLeaf | CdxNode::kAttributeRoot);
+    leaf.putU32le(CdxNode::kLeftSibling, kCdxNoPage);
+    leaf.putU32le(CdxNode::kRightSibling, kCdxNoPage);
+    leaf.putU16le(CdxLeaf::kFreeBytes, CdxLeaf::kArea);
+    leaf.putU32le(CdxLeaf::kRecNoMask, 0xFFFF);
+    leaf.putU8(CdxLeaf::kDupMask, 0x0F);
+    leaf.putU8(CdxLeaf::kTrailMask, 0x0F);
+    leaf.putU8(CdxLeaf::kRecNoBits, 16);
+    leaf.putU8(CdxLeaf::kDupBits, 4);
+    leaf.putU8(CdxLeaf::kTrailBits, 4);
+    leaf.putU8(CdxLeaf::kEntryBytes, 3);
     CipherPages(cipherKey_, image, sizeof image, CipherDirection::Encipher);
     disk_.write(0, image, sizeof image);
 }
@@ -86,10 +72,12 @@ void DBobjCDXFile::writeEmptyDirectory() {
 void DBobjCDXFile::readDirectory(const FieldSource& fields) {
     uint8_t header[kCdxHeaderSize];
     readHeader(0, header);
-    changeCounter_ = static_cast<uint32_t>(header[8] | header[9] << 8 | header[10] << 16 | uint32_t{header[11]} << 24);
-    Cipher(cipherKey_, header, header, 12, CipherDirection::Encipher);   // back to the bytes on disk
-    std::memcpy(storedCounter_, header + 8, sizeof storedCounter_);
-    Cipher(cipherKey_, header, header, 12, CipherDirection::Decipher);
+    changeCounter_ = ByteView(header).u32le(CdxTagHeader::kChangeCounter);
+    // The counter's bytes as they stand on disk.
+    constexpr size_t kUpToCounter = CdxTagHeader::kChangeCounter + sizeof storedCounter_;
+    Cipher(cipherKey_, header, header, kUpToCounter, CipherDirection::Encipher);
+    std::memcpy(storedCounter_, header + CdxTagHeader::kChangeCounter, sizeof storedCounter_);
+    Cipher(cipherKey_, header, header, kUpToCounter, CipherDirection::Decipher);
     std::string dirName(baseName_);
     if (auto dot = dirName.rfind('.'); dot != std::string::npos) dirName.resize(dot);
     directory_ = std::make_unique<DBobjCDXTag>(*this, dirName, 0, nullptr);
@@ -97,10 +85,7 @@ void DBobjCDXFile::readDirectory(const FieldSource& fields) {
     // Tag names come out of the directory in key (alphabetical) order.
     std::vector<std::pair<std::string, uint32_t>> entries;
     for (uint32_t rec = directory_->first(); rec != 0; rec = directory_->next()) {
-        std::string name(directory_->currentKey());
-        for (char& c : name)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        entries.emplace_back(std::move(name), rec);
+        entries.emplace_back(upperAscii(directory_->currentKey()), rec);
     }
     directory_->dropPath();
     // Each tag has a header of its own; a directory that names one header many times could
@@ -137,15 +122,15 @@ bool DBobjCDXFile::refreshIfChanged() {
     // The cipher maps each byte position one to one, so the counter changed exactly when its
     // stored (enciphered) bytes did; they are compared as they stand.
     uint8_t stored[4];
-    size_t got = disk_.read(8, stored, sizeof stored);
+    size_t got = disk_.read(CdxTagHeader::kChangeCounter, stored, sizeof stored);
     if (got != sizeof stored)
         raiseIndexDamage(fullName(), 0, "short read of the directory header: " + std::to_string(got) + " of 4 bytes");
     if (std::memcmp(stored, storedCounter_, sizeof stored) == 0) return false;
     std::memcpy(storedCounter_, stored, sizeof stored);
-    uint8_t head[12] = {};
-    std::memcpy(head + 8, stored, sizeof stored);
+    uint8_t head[CdxTagHeader::kChangeCounter + sizeof stored] = {};
+    std::memcpy(head + CdxTagHeader::kChangeCounter, stored, sizeof stored);
     Cipher(cipherKey_, head, head, sizeof head, CipherDirection::Decipher);
-    changeCounter_ = uint32_t{head[8]} | uint32_t{head[9]} << 8 | uint32_t{head[10]} << 16 | uint32_t{head[11]} << 24;
+    changeCounter_ = ByteView(head).u32le(CdxTagHeader::kChangeCounter);
     ++generation_;
     cache_.clear();
     fileSize_ = disk_.fileSize();

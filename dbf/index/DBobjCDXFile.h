@@ -22,7 +22,8 @@ public:
     // tag directory and every tag header. `cipherKey` is the table's key (empty: plain).
     // A file of 512 bytes or less is an empty index: an empty tag directory is written into
     // it when it is open for writing. Raises ETableError (the system's error when the file
-    // cannot be opened, 2112 when it is unreadable) or ETableExpression; nothing stays open.
+    // cannot be opened, kErrIndexUnreadable when it is unreadable) or ETableExpression;
+    // nothing stays open.
     DBobjCDXFile(const std::string& fullName, const std::string& openPath, bool readWrite, bool shared,
                  std::string cipherKey, const FieldSource& fields);
     ~DBobjCDXFile();
@@ -49,7 +50,7 @@ public:
 
     // The node page at `offset`, decoded with `format`. `referrer` is the offset of the page
     // (or tag header) that pointed there, for the error message. An offset off the page grid
-    // or beyond the file, and a short read, raise ETableError 2112.
+    // or beyond the file, and a short read, raise ETableError kErrIndexUnreadable.
     CdxPageRef page(uint32_t offset, const CdxKeyFormat& format, uint32_t referrer);
     // Reads the 1024-byte header at `offset` into `out`, deciphered.
     void readHeader(uint32_t offset, uint8_t* out);

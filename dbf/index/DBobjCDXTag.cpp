@@ -12,6 +12,8 @@
 #include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
 #include "dbf/core/TdbDate.h"
+#include "dbf/core/XbaseText.h"
+#include "dbf/expr/ExpressionError.h"
 #include "dbf/index/CdxKeyCompare.h"
 #include "dbf/index/DBobjCDXFile.h"
 #include "dbf/index/IndexKeyForm.h"
@@ -21,13 +23,7 @@ namespace dbf {
 namespace {
 
 // Most entries a leaf can hold (entries of at least 2 bytes in its 488-byte area).
-constexpr uint64_t kMaxLeafEntries = 244;
-
-std::string_view trimBlanks(std::string_view s) noexcept {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    return s;
-}
+constexpr uint64_t kMaxLeafEntries = CdxLeaf::kArea / 2;
 
 }  // namespace
 
@@ -45,8 +41,8 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
     file_.readHeader(headerOffset_, raw);
     ByteView h(raw, sizeof raw, &file_.fullName(), headerOffset_);
     const std::string& file = file_.fullName();
-    uint32_t root = h.u32le(0);
-    uint16_t keyLength = h.u16le(12);
+    uint32_t root = h.u32le(CdxTagHeader::kRoot);
+    uint16_t keyLength = h.u16le(CdxTagHeader::kKeyLength);
     if (root == 0) raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has no root page");
     if (!isNodePageOffset(root, file_.fileSize()))
         raiseIndexDamage(file, headerOffset_, "the root of tag " + name_ + " at offset " + std::to_string(root) +
@@ -57,35 +53,33 @@ void DBobjCDXTag::readHeader(bool parseExpressions, const FieldSource* fields) {
                                                   ", above 240");
     if (keyLength == 0) raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has key length 0");
     rootOffset_ = root;
-    changeCounter_ = h.u32le(8);
-    descending_ = h.u16le(502) != 0;
-    std::string collation(h.cstr(494, 8));
-    for (char& c : collation)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    changeCounter_ = h.u32le(CdxTagHeader::kChangeCounter);
+    descending_ = h.u16le(CdxTagHeader::kOrder) != 0;
+    const std::string collation = upperAscii(h.cstr(CdxTagHeader::kCollation, CdxTagHeader::kCollationSize));
     collation_ = collation == "GENERAL" ? CdxCollation::General
                  : collation == "MACHINE" ? CdxCollation::Machine
                                           : CdxCollation::None;
-    uint8_t options = h.u8(14);
+    uint8_t options = h.u8(CdxTagHeader::kOptions);
 
     if (parseExpressions) {
         if (!fields) {
-            options_ = 0xE0;
+            options_ = CdxTagHeader::kDirectoryOptions;
             keyType_ = 'C';
         } else {
             options_ = options;
-            std::string_view key = h.cstr(512, 512);
+            std::string_view key = h.cstr(CdxTagHeader::kExpressions, CdxTagHeader::kExpressionsSize);
             if (trimBlanks(key).empty())
                 raiseIndexDamage(file, headerOffset_, "tag " + name_ + " has no key expression");
             keyExpression_.assign(key);
             if (hasFor()) {
-                size_t at = 512 + key.size() + 1;
+                size_t at = CdxTagHeader::kExpressions + key.size() + 1;
                 if (at < kCdxHeaderSize) forExpression_.assign(h.cstr(at, kCdxHeaderSize - at));
             }
             keyHandler_ = std::make_unique<TdbExpHandler>(keyExpression_, *fields);
             char result = keyHandler_->resultType();
             if (result == 'U') result = keyHandler_->evaluate(*fields).type();
             keyType_ = keyTypeOf(result);
-            if (keyType_ == 0) throw ETableExpression("Expression cannot be evaluated");
+            if (keyType_ == 0) raiseCannotEvaluate();
             if (!trimBlanks(forExpression_).empty())
                 forHandler_ = std::make_unique<TdbExpHandler>(forExpression_, *fields);
         }
@@ -373,9 +367,7 @@ int DBobjCDXTag::seekHeld(std::string_view key, int64_t recNo, bool exact) {
 
 void DBobjCDXTag::prepareKey(std::string_view text, std::string& out) const {
     if (keyType_ == 'C') {
-        if (text.size() > format_.keyLength) text = text.substr(0, format_.keyLength);
-        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-        out.assign(text);
+        out.assign(trimRight(text.substr(0, format_.keyLength)));
         return;
     }
     std::string_view t = trimBlanks(text);
@@ -392,19 +384,18 @@ void DBobjCDXTag::prepareKey(std::string_view text, std::string& out) const {
 
 void DBobjCDXTag::prepareKey(const TdbVariant& value, std::string& out) const {
     if (keyTypeOf(value.type()) != keyType_)
-        throw ETableError(0, kNoSubCode, "Variant types mismatch for compare");
+        throw ETableError(kNoCode, kNoSubCode, msg::kVariantMismatch);
     out = heldKey(value);
     if (keyType_ == 'C' && out.size() > format_.keyLength) {
-        out.resize(format_.keyLength);
-        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out.resize(trimRight(std::string_view(out).substr(0, format_.keyLength)).size());
     }
 }
 
 double DBobjCDXTag::numberOfKey(std::string_view held) noexcept {
-    uint8_t b[8] = {};
-    std::memcpy(b, held.data(), std::min<size_t>(held.size(), 8));
-    uint64_t bits = 0;
-    for (uint8_t x : b) bits = bits << 8 | x;
+    // The held key lacks its trailing zero bytes.
+    uint8_t b[kNumericKeyLength] = {};
+    std::memcpy(b, held.data(), std::min(held.size(), sizeof b));
+    uint64_t bits = ByteView(b).u64be(0);
     // Values >= 0 were stored with the sign bit set, negative ones inverted.
     bits = (bits & 0x8000000000000000ull) ? bits & 0x7FFFFFFFFFFFFFFFull : ~bits;
     double d;
@@ -429,7 +420,7 @@ std::string DBobjCDXTag::keyText(std::string_view held) const {
 }
 
 TdbVariant DBobjCDXTag::evaluateKey(const FieldSource& fields) const {
-    if (!keyHandler_) throw ETableExpression("Expression cannot be evaluated");
+    if (!keyHandler_) raiseCannotEvaluate();
     return keyHandler_->evaluate(fields);
 }
 

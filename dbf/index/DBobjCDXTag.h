@@ -22,17 +22,14 @@ enum class CdxCollation { None, Machine, General };
 
 class DBobjCDXTag {
 public:
-    // Options byte of a tag header.
-    static constexpr uint8_t kOptionUnique = 0x01;
-    static constexpr uint8_t kOptionFor = 0x08;
-    static constexpr uint8_t kOptionDirectory = 0x80;
     // No search path may be deeper than this, whatever the file size would allow.
     static constexpr size_t kMaxDepth = 64;
 
     // Reads and checks the 1024-byte header at `headerOffset` of `file`. `fields` is the
     // table's record view for the key and FOR expressions; null for the tag directory, which
-    // has no expression and character keys. A damaged header raises ETableError 2112; an
-    // expression that cannot be parsed or evaluated raises ETableExpression.
+    // has no expression and character keys. A damaged header raises ETableError
+    // kErrIndexUnreadable; an expression that cannot be parsed or evaluated raises
+    // ETableExpression.
     DBobjCDXTag(DBobjCDXFile& file, std::string name, uint32_t headerOffset, const FieldSource* fields);
     ~DBobjCDXTag();
     DBobjCDXTag(const DBobjCDXTag&) = delete;
@@ -42,12 +39,12 @@ public:
     uint32_t headerOffset() const noexcept { return headerOffset_; }
     uint32_t rootOffset() const noexcept { return rootOffset_; }
     uint16_t keyLength() const noexcept { return format_.keyLength; }
-    uint32_t interiorEntrySize() const noexcept { return format_.keyLength + 8u; }
-    uint32_t maxInteriorEntries() const noexcept { return 500u / interiorEntrySize(); }
+    uint32_t interiorEntrySize() const noexcept { return format_.keyLength + uint32_t{CdxInterior::kEntryNumbers}; }
+    uint32_t maxInteriorEntries() const noexcept { return uint32_t{CdxInterior::kArea} / interiorEntrySize(); }
     // 'C' (character and logical results), 'N' or 'D'.
     char keyType() const noexcept { return keyType_; }
-    bool unique() const noexcept { return (options_ & kOptionUnique) != 0; }
-    bool hasFor() const noexcept { return (options_ & kOptionFor) != 0; }
+    bool unique() const noexcept { return (options_ & CdxTagHeader::kOptionUnique) != 0; }
+    bool hasFor() const noexcept { return (options_ & CdxTagHeader::kOptionFor) != 0; }
     bool descending() const noexcept { return descending_; }
     CdxCollation collation() const noexcept { return collation_; }
     uint32_t changeCounter() const noexcept { return changeCounter_; }

@@ -1,35 +1,4 @@
-// Decoding of CDX node pages. A page is 512 bytes; integers are little-endian unless marked.
-//
-// Every node page starts with:
-//   OFFSET  SIZE  DESCRIPTION
-//   0       2     attributes: 0 interior, 1 interior root, 2 leaf, 3 leaf root
-//   2       2     number of keys in the page
-//   4       4     left sibling offset, -1 for none
-//   8       4     right sibling offset, -1 for none
-//
-// Interior page, from offset 12, `count` entries of keyLength + 8 bytes (at most
-// 500 / (keyLength + 8) fit):
-//   OFFSET        SIZE       DESCRIPTION
-//   0             keyLength  the highest key of the child's subtree, padded (blanks or zeros)
-//   keyLength     4          its record number, big-endian
-//   keyLength+4   4          child page offset, big-endian
-//
-// Leaf page:
-//   OFFSET  SIZE  DESCRIPTION
-//   12      2     free bytes left in the entry area
-//   14      4     record-number mask
-//   18      1     duplicate-count mask
-//   19      1     trailing-count mask
-//   20      1     bits of the record number
-//   21      1     bits of the duplicate count
-//   22      1     bits of the trailing count
-//   23      1     bytes per entry (E)
-//   24      488   entry area: entries of E bytes from the front, key pieces from the back
-// Entry i holds, from its lowest bit, the record number, the duplicate count and the
-// trailing count; the two counts sit in the entry's top 16 bits. The key is the previous
-// key's first `dup` bytes, then the piece stored for it, then `trail` pad bytes that are not
-// stored. Pieces are laid down backwards: entry 0's piece ends at offset 512, entry 1's
-// where entry 0's begins, and so on.
+// Decoding of CDX node pages; their layout is in CdxLayout.h.
 #include "dbf/index/DBobjIndexKey.h"
 
 #include <algorithm>
@@ -37,22 +6,13 @@
 
 #include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
+#include "dbf/core/XbaseText.h"
 #include "dbf/index/CdxKeyCompare.h"
 
 namespace dbf {
 
-namespace {
-
-constexpr size_t kInteriorFirstEntry = 12;
-constexpr size_t kInteriorArea = 500;
-constexpr size_t kLeafFirstEntry = 24;
-constexpr size_t kLeafArea = kCdxPageSize - kLeafFirstEntry;   // 488
-constexpr int kIndexUnreadable = 2112;
-
-}  // namespace
-
 void raiseIndexDamage(const std::string& fileName, uint64_t offset, const std::string& detail) {
-    raiseCorrupt(kIndexUnreadable, kIndexUnreadable, fileName,
+    raiseCorrupt(kErrIndexUnreadable, kSubIndexUnreadable, fileName,
                  "index page at offset " + std::to_string(offset) + ": " + detail);
 }
 
@@ -67,11 +27,11 @@ void DBobjIndexKey::decode(const uint8_t* page, uint32_t pageOffset, const CdxKe
     begin(0);
     common_ = 0;
     ByteView v(page, kCdxPageSize, &fileName, pageOffset);
-    uint16_t attributes = v.u16le(0);
-    uint16_t count = v.u16le(2);
-    left_ = v.u32le(4);
-    right_ = v.u32le(8);
-    leaf_ = attributes >= 2;
+    uint16_t attributes = v.u16le(CdxNode::kAttributes);
+    uint16_t count = v.u16le(CdxNode::kKeyCount);
+    left_ = v.u32le(CdxNode::kLeftSibling);
+    right_ = v.u32le(CdxNode::kRightSibling);
+    leaf_ = attributes >= CdxNode::kAttributeLeaf;
     if (format.keyLength == 0 || format.keyLength > kCdxMaxKeyLength)
         damaged(fileName, "key length " + std::to_string(format.keyLength) + " is not usable");
     if (leaf_)
@@ -142,8 +102,8 @@ void DBobjIndexKey::addKey(const char* bytes, size_t length, size_t scanFrom, ui
 
 void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const std::string& fileName) {
     const size_t keyLength = format_.keyLength;
-    const size_t entrySize = keyLength + 8;
-    const size_t maxEntries = kInteriorArea / entrySize;
+    const size_t entrySize = keyLength + CdxInterior::kEntryNumbers;
+    const size_t maxEntries = CdxInterior::kArea / entrySize;
     if (count == 0) damaged(fileName, "interior page holds no keys");
     if (count > maxEntries)
         damaged(fileName, "interior page claims " + std::to_string(count) + " keys of length " +
@@ -151,7 +111,7 @@ void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const st
     ByteView v(page, kCdxPageSize, &fileName, offset_);
     begin(count);
     for (size_t i = 0; i < count; ++i) {
-        size_t at = kInteriorFirstEntry + i * entrySize;
+        size_t at = CdxInterior::kFirstEntry + i * entrySize;
         std::string_view key = v.bytes(at, keyLength);
         uint32_t recNo = v.u32be(at + keyLength);
         uint32_t child = v.u32be(at + keyLength + 4);
@@ -160,27 +120,25 @@ void DBobjIndexKey::decodeInterior(const uint8_t* page, uint16_t count, const st
             damaged(fileName, "entry " + std::to_string(i) + " has child offset " + std::to_string(child) +
                                   ", not a page of the tree");
         // The "GENERAL" scan of an interior key starts at its last non-blank byte.
-        size_t scanFrom = key.size();
-        while (scanFrom > 0 && key[scanFrom - 1] == ' ') --scanFrom;
-        addKey(key.data(), key.size(), scanFrom, recNo, child);
+        addKey(key.data(), key.size(), trimRight(key).size(), recNo, child);
     }
 }
 
 void DBobjIndexKey::decodeLeaf(const uint8_t* page, uint16_t count, const std::string& fileName) {
     ByteView v(page, kCdxPageSize, &fileName, offset_);
-    const uint32_t recMask = v.u32le(14);
-    const uint32_t dupMask = v.u8(18);
-    const uint32_t trailMask = v.u8(19);
-    const unsigned recBits = v.u8(20);
-    const unsigned dupBits = v.u8(21);
-    const unsigned trailBits = v.u8(22);
-    const size_t entryBytes = v.u8(23);
+    const uint32_t recMask = v.u32le(CdxLeaf::kRecNoMask);
+    const uint32_t dupMask = v.u8(CdxLeaf::kDupMask);
+    const uint32_t trailMask = v.u8(CdxLeaf::kTrailMask);
+    const unsigned recBits = v.u8(CdxLeaf::kRecNoBits);
+    const unsigned dupBits = v.u8(CdxLeaf::kDupBits);
+    const unsigned trailBits = v.u8(CdxLeaf::kTrailBits);
+    const size_t entryBytes = v.u8(CdxLeaf::kEntryBytes);
     if (count == 0) return;
     if (entryBytes < 2 || recBits > 32 || dupBits + trailBits > 16 || recBits + dupBits + trailBits > entryBytes * 8)
         damaged(fileName, "leaf bit widths " + std::to_string(recBits) + "/" + std::to_string(dupBits) + "/" +
                               std::to_string(trailBits) + " do not fit entries of " + std::to_string(entryBytes) +
                               " bytes");
-    if (size_t{count} * entryBytes > kLeafArea)
+    if (size_t{count} * entryBytes > CdxLeaf::kArea)
         damaged(fileName, "leaf claims " + std::to_string(count) + " entries of " + std::to_string(entryBytes) +
                               " bytes, more than the page holds");
 
@@ -190,14 +148,13 @@ void DBobjIndexKey::decodeLeaf(const uint8_t* page, uint16_t count, const std::s
     // the previous key's trailing blanks (after "MY", 3 bytes of "MY APP.EXE" come from it).
     char work[kCdxKeyBufferSize];
     std::memset(work, ' ', sizeof work);
-    const size_t entriesEnd = kLeafFirstEntry + size_t{count} * entryBytes;
+    const size_t entriesEnd = CdxLeaf::kFirstEntry + size_t{count} * entryBytes;
     size_t pieceEnd = kCdxPageSize;
     begin(count);
     for (size_t i = 0; i < count; ++i) {
-        size_t at = kLeafFirstEntry + i * entryBytes;
-        uint32_t raw = 0;
-        for (size_t b = 0; b < std::min<size_t>(entryBytes, 4); ++b) raw |= uint32_t{page[at + b]} << (8 * b);
-        uint32_t recNo = raw & recMask;
+        size_t at = CdxLeaf::kFirstEntry + i * entryBytes;
+        // An entry may be shorter than 4 bytes; the mask removes what follows the number.
+        uint32_t recNo = static_cast<uint32_t>(v.ule(at, std::min<size_t>(entryBytes, 4))) & recMask;
         uint32_t w = v.u16le(at + entryBytes - 2);
         uint32_t trail = (w >> (16 - trailBits)) & trailMask;
         uint32_t dup = (w >> (16 - trailBits - dupBits)) & dupMask;
@@ -209,7 +166,7 @@ void DBobjIndexKey::decodeLeaf(const uint8_t* page, uint16_t count, const std::s
             damaged(fileName, "key bytes of leaf entry " + std::to_string(i) + " run into the entry area");
         if (recNo == 0) damaged(fileName, "leaf entry " + std::to_string(i) + " has record number 0");
         pieceEnd -= piece;
-        std::memcpy(work + dup, page + pieceEnd, piece);
+        std::memcpy(work + dup, v.bytes(pieceEnd, piece).data(), piece);
         std::memset(work + keyLength - trail, pad, trail);
         size_t length = keyLength - trail;
         addKey(work, length, length, recNo, 0);

@@ -9,14 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/index/CdxLayout.h"
+
 namespace dbf {
 
-constexpr uint32_t kCdxPageSize = 512;
-constexpr uint32_t kCdxHeaderSize = 1024;
-constexpr uint16_t kCdxMaxKeyLength = 240;
 // The size of the work buffer that holds the previous key while a leaf is decoded.
 constexpr size_t kCdxKeyBufferSize = 256;
-constexpr uint32_t kCdxNoPage = 0xFFFFFFFF;
 
 // How a tag's keys look, which is all a page needs to be decoded.
 struct CdxKeyFormat {
@@ -45,8 +43,8 @@ public:
     // Decodes the 512 bytes of `page`, read (and deciphered) from `pageOffset` of the file
     // `fileName`. Every count, bit width and key piece is checked against the page, and
     // child offsets against the page grid (whether they lie inside the file is checked when
-    // they are entered); damage raises ETableError 2112 naming the file and the page
-    // offset. The object may be decoded again into (its storage is reused).
+    // they are entered); damage raises ETableError kErrIndexUnreadable naming the file and
+    // the page offset. The object may be decoded again into (its storage is reused).
     void decode(const uint8_t* page, uint32_t pageOffset, const CdxKeyFormat& format, const std::string& fileName);
 
     uint32_t offset() const noexcept { return offset_; }
@@ -127,8 +125,8 @@ private:
     std::unique_ptr<uint8_t[]> heap_;
 };
 
-// Raises the engine's error for an unreadable index file (code 2112) with `detail` saying
-// what was wrong and the file offset where it was found.
+// Raises the engine's error for an unreadable index file (kErrIndexUnreadable) with
+// `detail` saying what was wrong and the file offset where it was found.
 [[noreturn]] void raiseIndexDamage(const std::string& fileName, uint64_t offset, const std::string& detail);
 
 // True when `offset` can be a node page of a file of `fileSize` bytes: on a 512-byte

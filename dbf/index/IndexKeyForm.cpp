@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/XbaseText.h"
 
 namespace dbf {
@@ -19,10 +20,9 @@ std::string numericKeyBytes(double value) {
         bits = ~bits;
     else
         bits |= uint64_t{1} << 63;
-    std::string out(kNumericKeyLength, '\0');
-    for (size_t i = 0; i < kNumericKeyLength; ++i)
-        out[i] = static_cast<char>(static_cast<uint8_t>(bits >> (56 - 8 * i)));
-    return out;
+    uint8_t bytes[kNumericKeyLength];
+    ByteWriter(bytes).putU64be(0, bits);
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 std::string numericHeldKey(double value) {

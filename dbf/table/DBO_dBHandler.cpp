@@ -9,14 +9,6 @@ namespace dbf {
 
 namespace {
 
-constexpr int kErrBeyondEof = 1002;
-
-std::string_view trimmed(std::string_view s) noexcept {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // The directory part of `path`, its last separator included; empty when there is none.
 std::string_view directoryOf(std::string_view path) noexcept {
     size_t cut = path.find_last_of("\\/:");
@@ -57,7 +49,7 @@ void DBO_dBHandler::setIndexCacheBudget(size_t bytes) {
 }
 
 std::string DBO_dBHandler::indexFullName(const std::string& name) const {
-    std::string_view n = trimmed(name);
+    std::string_view n = trimBlanks(name, kBlanksAndTabs);
     std::string withExt(n);
     if (extensionOf(withExt).empty()) withExt += ".CDX";
     if (n.find_first_of("\\/:") != std::string_view::npos) return DBO_DiskFile::expandFileName(withExt, ".CDX");
@@ -72,15 +64,15 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
 
     std::string ext = upperAscii(extensionOf(base));
     if (ext == ".NTX" || ext == ".MDX" || ext == ".NDX")
-        raiseCorrupt(2112, 2112, full, "only compound (.CDX) index files can be opened");
+        raiseCorrupt(kErrIndexUnreadable, kSubIndexUnreadable, full, "only compound (.CDX) index files can be opened");
     size_t slot = 1;
     while (slot <= kMaxIndexFiles && files_[slot]) ++slot;
-    if (slot > kMaxIndexFiles) raiseTableError(4, kSubOpen, full);
+    if (slot > kMaxIndexFiles) raiseTableError(kErrTooManyOpenFiles, kSubOpen, full);
 
     // The file is opened through the table's real directory, so a case-sensitive file
     // system finds it beside the table whatever case the caller used.
     std::string openPath;
-    std::string_view given = trimmed(name);
+    std::string_view given = trimBlanks(name, kBlanksAndTabs);
     if (given.find_first_of("\\/:") != std::string_view::npos) {
         openPath = DBO_DiskFile::expandPath(given, ".CDX");
     } else {
@@ -93,11 +85,11 @@ int DBO_dBHandler::OpenIndexFile(const std::string& name) {
     setIndexOpen(true);
 
     // The structural index has the table's base name; the table header says it exists.
-    if ((tableFlags() & 0x01) == 0) {
+    if ((tableFlags() & DbfHeader::kFlagStructuralIndex) == 0) {
         std::string asTable = full.substr(0, full.size() - extensionOf(full).size());
         asTable += upperAscii(extensionOf(fileName()));
         if (equalNoCase(asTable, fileName())) {
-            setTableFlags(static_cast<uint8_t>(tableFlags() | 0x01));
+            setTableFlags(static_cast<uint8_t>(tableFlags() | DbfHeader::kFlagStructuralIndex));
             if (readWrite()) writeHeader();
         }
     }
@@ -114,7 +106,7 @@ void DBO_dBHandler::CloseIndexFiles() noexcept {
 }
 
 int DBO_dBHandler::SelectTag(const std::string& name) {
-    std::string wanted = upperAscii(trimmed(name));
+    std::string wanted = upperAscii(trimBlanks(name, kBlanksAndTabs));
     if (wanted.empty()) {
         if (activeTag_) activeTag_->dropPath();
         activeTag_ = nullptr;
@@ -140,7 +132,7 @@ int DBO_dBHandler::SelectTag(const std::string& name) {
         GetRec(kFirst);
         return slot;
     }
-    throw ETableError(0, kNoSubCode, "Cannot find index tag " + name);
+    throw ETableError(kNoCode, kNoSubCode, msg::kTagNotFound + name);
 }
 
 void DBO_dBHandler::checkIndexChanged() {

@@ -29,9 +29,10 @@ public:
     // Opens the index file `name` on this table: upper case, the table's directory when the
     // name has none, ".CDX" when it has no extension. Returns 0, or -1 (and does nothing)
     // when an index file of the same file name is already open. Raises ETableError for a
-    // file that cannot be opened (the system's error, 2 when it does not exist) or is
-    // unreadable (2112), ETableExpression for a tag expression that cannot be used; a
-    // failed open leaves the other index files and the active tag as they were.
+    // file that cannot be opened (the system's error, kErrFileNotFound when it does not
+    // exist) or is unreadable (kErrIndexUnreadable), ETableExpression for a tag expression
+    // that cannot be used; a failed open leaves the other index files and the active tag as
+    // they were.
     int OpenIndexFile(const std::string& name);
     // Closes every index file; the table returns to record order.
     void CloseIndexFiles() noexcept;

@@ -1,24 +1,5 @@
 // The table file: open-time checks of header and descriptors, record positioning with the
-// record-order read-ahead, header write-back and locks.
-//
-// Table header, the first 32 bytes (never enciphered):
-//   OFFSET SIZE DESCRIPTION
-//   0      1    version: 0x03, 0x30 (Visual FoxPro), 0x83, 0x8B, 0xF5
-//   1      3    date of the last header write: year mod 100, month, day
-//   4      4    record count as last written (not trusted: the file size decides)
-//   8      2    header length = offset of record 1
-//   10     2    record length, deletion flag included
-//   15     1    encryption flag: non-zero when descriptors and records are enciphered
-//   16     4    change stamp: ((hour * 64 + minute) * 64 + second) * 1024 + milliseconds
-//   20     4    number of the user who last wrote the header
-//   28     1    table flags: 1 structural index, 2 memo (0x30 only), 4 database container
-// Field descriptors, 32 bytes each, from offset 32; (header length - 33) / 32 of them, or
-// (header length - 296) / 32 for 0x30 tables (263 bytes follow their terminator):
-//   0      11   name, NUL-padded
-//   11     1    type letter
-//   16     1    length
-//   17     1    decimals; for "C" the length is length + 256 * decimals
-// Record n (from 1) lies at header length + (n - 1) * record length.
+// record-order read-ahead, header write-back and locks. The file's layout is in DbfLayout.h.
 #include "dbf/table/DBO_dBaseDBF.h"
 
 #include <algorithm>
@@ -26,39 +7,23 @@
 #include <cstring>
 #include <ctime>
 
+#include "dbf/core/ByteView.h"
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/Cipher.h"
 #include "dbf/core/TableError.h"
+#include "dbf/table/DbfLayout.h"
 
 namespace dbf {
 
 namespace {
 
-constexpr size_t kHeaderSize = 32;
-constexpr size_t kDescriptorSize = 32;
-constexpr int kErrHeaderInvalid = 1001;
-constexpr int kErrBeyondEof = 1002;
-constexpr int kErrNotOpenForOutput = 105;
 // GetRec takes a signed record number, so no table may hold more records than that.
 constexpr uint64_t kMaxRecords = 0x7FFFFFFF;
 
-uint16_t u16le(const uint8_t* p) noexcept { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t u32le(const uint8_t* p) noexcept {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-void put32le(uint8_t* p, uint32_t v) noexcept {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
 bool acceptedVersion(uint8_t v) noexcept {
-    return v == 0x03 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;
+    return v == DbfHeader::kDbase || v == DbfHeader::kVisualFoxPro || v == DbfHeader::kDbaseMemo ||
+           v == DbfHeader::kDbase4Memo || v == DbfHeader::kFoxProMemo;
 }
-
-// Bytes between the header start and the first descriptor, plus the terminator and, for
-// Visual FoxPro, its 263-byte area.
-uint32_t reservedHeaderBytes(uint8_t version) noexcept { return version == 0x30 ? 296 : 33; }
 
 }  // namespace
 
@@ -68,14 +33,14 @@ DBO_dBaseDBF::DBO_dBaseDBF(const std::string& fileName, bool readWrite, bool sha
       writeKey_(key) {
     readHeaderBlock();
     checkHeader();
-    encrypted_ = header_[15] != 0;
-    if (encrypted_ && key.empty()) throw ETableEncryption("No Password for encrypted file " + this->fileName());
+    encrypted_ = header_[DbfHeader::kEncrypted] != 0;
+    if (encrypted_ && key.empty()) throw ETableEncryption(msg::kNoPassword + this->fileName());
     if (!encrypted_ && !key.empty())
-        throw ETableEncryption("A Password is included for unencrypted file " + this->fileName());
+        throw ETableEncryption(msg::kPasswordForPlainFile + this->fileName());
     readDescriptors();
 
     record_.assign(recordLength_ + 1, ' ');
-    record_[recordLength_] = 0x1A;   // written with an appended record as the end-of-file marker
+    record_[recordLength_] = kDbfEndOfFile;   // written with an appended record as the end-of-file marker
     asRead_.assign(recordLength_, ' ');
     work_.assign(recordLength_ + 1, ' ');
     readAheadCapacity_ = std::max<uint32_t>(1, static_cast<uint32_t>(kReadAheadBytes / recordLength_));
@@ -94,30 +59,34 @@ DBO_dBaseDBF::~DBO_dBaseDBF() {
 void DBO_dBaseDBF::raise(int code, int subCode) const { raiseTableError(code, subCode, fileName()); }
 
 void DBO_dBaseDBF::readHeaderBlock() {
-    size_t got = read(0, header_, kHeaderSize);
-    if (got < kHeaderSize)
+    size_t got = read(0, header_, DbfHeader::kSize);
+    if (got < DbfHeader::kSize)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "the file holds " + std::to_string(got) + " bytes, less than the 32-byte table header");
 }
 
 void DBO_dBaseDBF::checkHeader() {
-    if (!acceptedVersion(header_[0])) raise(kErrHeaderInvalid, kSubHeaderCheck);
-    headerLength_ = u16le(header_ + 8);
-    recordLength_ = u16le(header_ + 10);
-    changeStamp_ = u32le(header_ + 16);
-    const uint32_t reserved = reservedHeaderBytes(header_[0]);
+    const ByteView h(header_);
+    const uint8_t version = h.u8(DbfHeader::kVersion);
+    if (!acceptedVersion(version)) raise(kErrHeaderInvalid, kSubHeaderCheck);
+    headerLength_ = h.u16le(DbfHeader::kHeaderLength);
+    recordLength_ = h.u16le(DbfHeader::kRecordLength);
+    changeStamp_ = h.u32le(DbfHeader::kChangeStamp);
+    const uint32_t reserved = DbfHeader::reservedBytes(version);
     if (headerLength_ < reserved)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "header length " + std::to_string(headerLength_) + " is below " + std::to_string(reserved));
     descriptorBlockLength_ = headerLength_ - reserved;
-    if (descriptorBlockLength_ < kDescriptorSize)
+    if (descriptorBlockLength_ < DbfDescriptor::kSize)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "header length " + std::to_string(headerLength_) + " leaves no room for a field descriptor");
     if (recordLength_ == 0)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(), "record length is 0");
     recordCount_ = countFromFileSize();
-    hasMemo_ = header_[0] == 0x30 ? (header_[28] & 0x02) != 0
-                                  : header_[0] == 0x83 || header_[0] == 0x8B || header_[0] == 0xF5;
+    hasMemo_ = version == DbfHeader::kVisualFoxPro
+                   ? (h.u8(DbfHeader::kTableFlags) & DbfHeader::kFlagMemo) != 0
+                   : version == DbfHeader::kDbaseMemo || version == DbfHeader::kDbase4Memo ||
+                         version == DbfHeader::kFoxProMemo;
 }
 
 uint32_t DBO_dBaseDBF::countFromFileSize() {
@@ -132,23 +101,26 @@ uint32_t DBO_dBaseDBF::countFromFileSize() {
 
 void DBO_dBaseDBF::readDescriptors() {
     descriptors_.resize(descriptorBlockLength_);
-    size_t got = read(kHeaderSize, descriptors_.data(), descriptorBlockLength_);
+    size_t got = read(DbfHeader::kSize, descriptors_.data(), descriptorBlockLength_);
     if (got < descriptorBlockLength_)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
-                     "the file ends inside the field descriptors (" + std::to_string(kHeaderSize + got) +
-                         " of " + std::to_string(kHeaderSize + descriptorBlockLength_) + " header bytes)");
+                     "the file ends inside the field descriptors (" + std::to_string(DbfHeader::kSize + got) +
+                         " of " + std::to_string(DbfHeader::kSize + descriptorBlockLength_) + " header bytes)");
     if (encrypted_) Cipher(readKey_, descriptors_.data(), descriptors_.data(), descriptors_.size(), CipherDirection::Decipher);
 
-    const size_t count = descriptorBlockLength_ / kDescriptorSize;
+    const size_t count = descriptorBlockLength_ / DbfDescriptor::kSize;
+    const ByteView block(descriptors_, &fileName(), DbfHeader::kSize);
+    auto descriptor = [&](size_t i) { return block.sub(i * DbfDescriptor::kSize, DbfDescriptor::kSize); };
+    auto lengthOf = [](const ByteView& d) {
+        const uint32_t length = d.u8(DbfDescriptor::kLength);
+        return d.u8(DbfDescriptor::kType) == 'C' ? length + 256u * d.u8(DbfDescriptor::kDecimals) : length;
+    };
     // The lengths are checked before anything else is taken from the descriptors: under a
     // wrong key everything in them is noise.
     uint64_t needed = 1;
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t* d = descriptors_.data() + i * kDescriptorSize;
-        needed += d[11] == 'C' ? d[16] + 256u * d[17] : d[16];
-    }
+    for (size_t i = 0; i < count; ++i) needed += lengthOf(descriptor(i));
     if (encrypted_ && needed != recordLength_)
-        throw ETableEncryption("Invalid Password for encrypted file " + fileName());
+        throw ETableEncryption(msg::kInvalidPassword + fileName());
     if (needed > recordLength_)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "the fields need " + std::to_string(needed) + " bytes but the record length is " +
@@ -157,19 +129,12 @@ void DBO_dBaseDBF::readDescriptors() {
     fields_.resize(count);
     uint32_t offset = 1;
     for (size_t i = 0; i < count; ++i) {
-        const uint8_t* d = descriptors_.data() + i * kDescriptorSize;
+        const ByteView d = descriptor(i);
         TdbField& f = fields_[i];
-        size_t nameLength = 0;
-        while (nameLength < 11 && d[nameLength] != 0) ++nameLength;
-        f.name.assign(reinterpret_cast<const char*>(d), nameLength);
-        f.type = static_cast<char>(d[11]);
-        if (f.type == 'C') {
-            f.length = d[16] + 256u * d[17];
-            f.decimals = 0;
-        } else {
-            f.length = d[16];
-            f.decimals = d[17];
-        }
+        f.name.assign(d.cstr(DbfDescriptor::kName, DbfDescriptor::kNameSize));
+        f.type = static_cast<char>(d.u8(DbfDescriptor::kType));
+        f.length = lengthOf(d);
+        f.decimals = f.type == 'C' ? 0 : d.u8(DbfDescriptor::kDecimals);
         f.offset = offset;
         f.number = static_cast<int>(i + 1);
         offset += f.length;
@@ -268,7 +233,7 @@ void DBO_dBaseDBF::writeRecord(uint32_t n) {
     const uint8_t* out = record_.data();
     if (encrypted_) {
         Cipher(writeKey_, record_.data(), work_.data(), recordLength_, CipherDirection::Encipher);
-        work_[recordLength_] = 0x1A;
+        work_[recordLength_] = kDbfEndOfFile;
         out = work_.data();
     }
     const uint64_t offset = headerLength_ + uint64_t{n - 1} * recordLength_;
@@ -286,20 +251,22 @@ void DBO_dBaseDBF::writeRecord(uint32_t n) {
 }
 
 bool DBO_dBaseDBF::rereadHeader() {
-    uint8_t fresh[kHeaderSize];
-    size_t got = read(0, fresh, kHeaderSize);
-    if (got < kHeaderSize)
+    uint8_t fresh[DbfHeader::kSize];
+    size_t got = read(0, fresh, DbfHeader::kSize);
+    if (got < DbfHeader::kSize)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(), "the table header can no longer be read");
     // Only the count and the stamp may change under a shared table; new lengths would
     // mean the file was rebuilt under us, and its records can no longer be addressed.
-    if (u16le(fresh + 8) != headerLength_ || u16le(fresh + 10) != recordLength_)
+    const ByteView h(fresh);
+    if (h.u16le(DbfHeader::kHeaderLength) != headerLength_ || h.u16le(DbfHeader::kRecordLength) != recordLength_)
         raiseCorrupt(kErrHeaderInvalid, kSubHeaderCheck, fileName(),
                      "header or record length changed while the table was open");
     const uint32_t count = countFromFileSize();
-    const uint32_t stamp = u32le(fresh + 16);
+    const uint32_t stamp = h.u32le(DbfHeader::kChangeStamp);
     const bool changed = count != recordCount_ || stamp != changeStamp_;
-    std::memcpy(header_ + 1, fresh + 1, 7);     // date and count as written
-    std::memcpy(header_ + 16, fresh + 16, 8);   // stamp and user
+    // Date and count, stamp and user, as written.
+    std::memcpy(header_ + DbfHeader::kDate, fresh + DbfHeader::kDate, 3 + 4);
+    std::memcpy(header_ + DbfHeader::kChangeStamp, fresh + DbfHeader::kChangeStamp, 4 + 4);
     recordCount_ = count;
     changeStamp_ = stamp;
     if (changed) {
@@ -310,7 +277,7 @@ bool DBO_dBaseDBF::rereadHeader() {
 }
 
 void DBO_dBaseDBF::setTableFlags(uint8_t flags) noexcept {
-    header_[28] = flags;
+    header_[DbfHeader::kTableFlags] = flags;
     headerChanged_ = true;
 }
 
@@ -327,16 +294,17 @@ void DBO_dBaseDBF::writeHeaderNow() {
     if (const std::tm* p = std::localtime(&t)) local = *p;
     const auto ms = static_cast<uint32_t>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
 
-    header_[1] = static_cast<uint8_t>((local.tm_year + 1900) % 100);
-    header_[2] = static_cast<uint8_t>(local.tm_mon + 1);
-    header_[3] = static_cast<uint8_t>(local.tm_mday);
-    put32le(header_ + 4, recordCount_);
+    ByteWriter h(header_);
+    h.putU8(DbfHeader::kDate, static_cast<uint8_t>((local.tm_year + 1900) % 100));
+    h.putU8(DbfHeader::kDate + 1, static_cast<uint8_t>(local.tm_mon + 1));
+    h.putU8(DbfHeader::kDate + 2, static_cast<uint8_t>(local.tm_mday));
+    h.putU32le(DbfHeader::kRecordCount, recordCount_);
     changeStamp_ = ((static_cast<uint32_t>(local.tm_hour) * 64 + static_cast<uint32_t>(local.tm_min)) * 64 +
                     static_cast<uint32_t>(local.tm_sec)) * 1024 + ms;
-    put32le(header_ + 16, changeStamp_);
-    header_[15] = encrypted_ ? 1 : 0;
-    put32le(header_ + 20, userId_);
-    write(0, header_, kHeaderSize);
+    h.putU32le(DbfHeader::kChangeStamp, changeStamp_);
+    h.putU8(DbfHeader::kEncrypted, encrypted_ ? 1 : 0);
+    h.putU32le(DbfHeader::kUserId, userId_);
+    write(0, header_, DbfHeader::kSize);
     headerChanged_ = false;
     if (autoFlush_) flush();
 }

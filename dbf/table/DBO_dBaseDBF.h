@@ -9,6 +9,7 @@
 
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
+#include "dbf/table/DbfLayout.h"
 
 namespace dbf {
 
@@ -49,20 +50,20 @@ public:
     ~DBO_dBaseDBF() override;
 
     // Moves the record buffer. n > 0: that record; kNext, kPrevious, kFirst, kLast,
-    // kCurrent: a step in record order. 0 does nothing; below -5 raises error 1002.
+    // kCurrent: a step in record order. 0 does nothing; below -5 raises kErrBeyondEof.
     // count + 1 sets end-of-file without error (buffer and record number unchanged);
-    // beyond that raises error 1002, subcode 1207. kPrevious on record 1 sets
+    // beyond that raises kErrBeyondEof, subcode kSubRecordRead. kPrevious on record 1 sets
     // beginning-of-file and leaves the buffer. Every record is returned, deleted or not.
     // Virtual: the index layer moves in key order while a tag is active.
     virtual void GetRec(int32_t n);
 
     // Header facts.
-    uint8_t version() const noexcept { return header_[0]; }
+    uint8_t version() const noexcept { return header_[DbfHeader::kVersion]; }
     const uint8_t* header() const noexcept { return header_; }   // the 32 bytes as held
     uint32_t recordCount() const noexcept { return recordCount_; }
     uint32_t headerLength() const noexcept { return headerLength_; }
     uint32_t recordLength() const noexcept { return recordLength_; }
-    uint8_t tableFlags() const noexcept { return header_[28]; }
+    uint8_t tableFlags() const noexcept { return header_[DbfHeader::kTableFlags]; }
     // Sets the table-flags byte (structural index, memo, container) and marks the header
     // for writing.
     void setTableFlags(uint8_t flags) noexcept;
@@ -78,7 +79,7 @@ public:
     bool eof() const noexcept { return eof_; }
     bool bof() const noexcept { return bof_; }
     // Byte 0 of the record buffer is "*".
-    bool isDeleted() const noexcept { return record_[0] == '*'; }
+    bool isDeleted() const noexcept { return record_[0] == kDbfDeletedFlag; }
 
     // The current record (record-length bytes, deciphered). The buffer is blank until the
     // first read and stays where it is; its address never changes while the table is open.
@@ -156,7 +157,7 @@ private:
     void readRecordInto(uint32_t n);
     void writeHeaderNow();
 
-    uint8_t header_[32] = {};
+    uint8_t header_[DbfHeader::kSize] = {};
     uint32_t headerLength_ = 0;
     uint32_t recordLength_ = 0;
     uint32_t recordCount_ = 0;

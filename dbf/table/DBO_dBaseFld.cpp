@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dbf/core/ByteView.h"
 #include "dbf/core/TableError.h"
 #include "dbf/core/XbaseText.h"
 
@@ -12,17 +13,9 @@ namespace dbf {
 
 namespace {
 
-constexpr int kErrFieldName = 1003;
-constexpr int kErrFieldType = 1004;
-
 std::string_view upToNul(std::string_view s) noexcept {
     size_t n = s.find('\0');
     return n == std::string_view::npos ? s : s.substr(0, n);
-}
-
-uint32_t u32le(const char* p) noexcept {
-    auto b = reinterpret_cast<const uint8_t*>(p);
-    return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
 }
 
 // Memo, binary and general fields hold a block number: ten digits in dBASE tables, a
@@ -30,7 +23,7 @@ uint32_t u32le(const char* p) noexcept {
 bool hasBlock(std::string_view bytes) noexcept {
     if (bytes.size() == 4) {
         if (bytes == "    ") return false;
-        return u32le(bytes.data()) != 0;
+        return ByteView(bytes).u32le(0) != 0;
     }
     for (char c : bytes)
         if (c >= '1' && c <= '9') return true;
@@ -123,7 +116,7 @@ void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::str
         return;
     case 'I':
         if (raw.size() == 4) {
-            int64_t v = static_cast<int32_t>(u32le(raw.data()));
+            int64_t v = static_cast<int32_t>(ByteView(raw).u32le(0));
             if (v < 0) out += '-';
             appendUnsigned(out, static_cast<uint64_t>(v < 0 ? -v : v), 1);
             return;
@@ -131,8 +124,9 @@ void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::str
         break;
     case 'T':
         if (raw.size() == 8) {
-            uint32_t day = u32le(raw.data());
-            uint32_t ms = u32le(raw.data() + 4);
+            const ByteView b(raw);
+            uint32_t day = b.u32le(0);
+            uint32_t ms = b.u32le(4);
             if (day == 0 && ms == 0) return;
             int64_t y, m, d;
             julianToDate(day, y, m, d);
@@ -154,7 +148,7 @@ void DBO_dBaseFld::fieldTextOf(const TdbField& f, std::string_view raw, std::str
 }
 
 double DBO_dBaseFld::fieldValue(const TdbField& f) const {
-    if (f.type == 'I' && f.length == 4) return static_cast<int32_t>(u32le(fieldBytes(f).data()));
+    if (f.type == 'I' && f.length == 4) return static_cast<int32_t>(ByteView(fieldBytes(f)).u32le(0));
     if (f.type != 'F' && f.type != 'N')
         raiseCorrupt(kErrFieldType, kNoSubCode, fileName(),
                      "field " + f.name + " of type " + std::string(1, f.type) + " has no numeric value");

@@ -15,11 +15,12 @@ public:
     using DBO_dBaseDBF::DBO_dBaseDBF;
 
     // The field named `name` (compared without regard to case, surrounding blanks ignored).
-    // Raises ETableError 1003, subcode 1298, reported as "NAME->TABLEFILE".
+    // Raises ETableError kErrFieldName, subcode kSubFieldLookup, reported as "NAME->TABLEFILE".
     const TdbField& fieldByName(std::string_view name) const;
     // 1-based number of the field named `name`, 0 when the table has none.
     int fieldNumber(std::string_view name) const noexcept;
-    // The field numbered `number` (1-based); raises ETableError 1003 when out of range.
+    // The field numbered `number` (1-based); raises ETableError kErrFieldName when out of
+    // range.
     const TdbField& field(int number) const;
 
     // The field's bytes in the current record, as stored (no trimming).
@@ -48,7 +49,7 @@ public:
     std::string fieldText(std::string_view name) const { return fieldText(fieldByName(name)); }
 
     // Numeric value of an "F"/"N" field (its text converted; unreadable text gives 0) and of
-    // an "I" field. Other types raise ETableError 1004.
+    // an "I" field. Other types raise ETableError kErrFieldType.
     double fieldValue(const TdbField& f) const;
     double fieldValue(int number) const { return fieldValue(field(number)); }
 };

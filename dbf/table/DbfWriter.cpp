@@ -1,17 +1,14 @@
-// Table file image:
-//   OFFSET  SIZE   DESCRIPTION
-//   0       32     header: version 0x03, date, record count, header and record length,
-//                  encryption flag (15), table flags (28)
-//   32      32×n   field descriptors: name (11), type (1), length (16), decimals (17)
-//   32+32n  1      0x0D terminator
-//   ...            records, then 0x1A
+// A whole table file at once: header, descriptors, terminator, records and the
+// end-of-file byte, laid out as DbfLayout.h describes.
 #include "dbf/table/DbfWriter.h"
 
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
 
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/Cipher.h"
+#include "dbf/table/DbfLayout.h"
 
 namespace dbf {
 
@@ -26,7 +23,7 @@ DbfWriter::DbfWriter(std::vector<DbfFieldDefinition> fields) : fields_(std::move
 void DbfWriter::addRecord(const std::vector<std::string>& values, bool deleted) {
     size_t at = records_.size();
     records_.resize(at + recordLength_, ' ');
-    records_[at] = deleted ? '*' : ' ';
+    records_[at] = deleted ? kDbfDeletedFlag : ' ';
     size_t pos = at + 1;
     for (size_t i = 0; i < fields_.size(); ++i) {
         const DbfFieldDefinition& f = fields_[i];
@@ -39,36 +36,37 @@ void DbfWriter::addRecord(const std::vector<std::string>& values, bool deleted) 
 }
 
 std::vector<uint8_t> DbfWriter::image(const std::string& cipherKey) const {
-    const size_t headerLength = 32 + 32 * fields_.size() + 1;
+    const size_t headerLength = DbfHeader::kSize + DbfDescriptor::kSize * fields_.size() + 1;
     std::vector<uint8_t> t(headerLength, 0);
-    t[0] = 0x03;
-    t[1] = 124;
-    t[2] = 1;
-    t[3] = 1;
-    auto count = static_cast<uint32_t>(recordCount());
-    for (int i = 0; i < 4; ++i) t[4 + i] = static_cast<uint8_t>(count >> (8 * i));
-    t[8] = static_cast<uint8_t>(headerLength);
-    t[9] = static_cast<uint8_t>(headerLength >> 8);
-    t[10] = static_cast<uint8_t>(recordLength_);
-    t[11] = static_cast<uint8_t>(recordLength_ >> 8);
-    t[15] = cipherKey.empty() ? 0 : 1;
-    t[28] = tableFlags_;
+    ByteWriter h(t);
+    h.putU8(DbfHeader::kVersion, DbfHeader::kDbase);
+    // A fixed date, so that files built on different days do not differ.
+    h.putU8(DbfHeader::kDate, 124);
+    h.putU8(DbfHeader::kDate + 1, 1);
+    h.putU8(DbfHeader::kDate + 2, 1);
+    h.putU32le(DbfHeader::kRecordCount, static_cast<uint32_t>(recordCount()));
+    h.putU16le(DbfHeader::kHeaderLength, static_cast<uint16_t>(headerLength));
+    h.putU16le(DbfHeader::kRecordLength, static_cast<uint16_t>(recordLength_));
+    h.putU8(DbfHeader::kEncrypted, cipherKey.empty() ? 0 : 1);
+    h.putU8(DbfHeader::kTableFlags, tableFlags_);
     for (size_t i = 0; i < fields_.size(); ++i) {
-        uint8_t* d = t.data() + 32 + 32 * i;
+        ByteWriter d(t.data() + DbfHeader::kSize + DbfDescriptor::kSize * i, DbfDescriptor::kSize);
         const DbfFieldDefinition& f = fields_[i];
-        std::memcpy(d, f.name.data(), f.name.size());
-        d[11] = static_cast<uint8_t>(f.type);
-        d[16] = static_cast<uint8_t>(f.length);
-        d[17] = f.type == 'C' ? static_cast<uint8_t>(f.length >> 8) : f.decimals;
+        d.putBytes(DbfDescriptor::kName, f.name);
+        d.putU8(DbfDescriptor::kType, static_cast<uint8_t>(f.type));
+        d.putU8(DbfDescriptor::kLength, static_cast<uint8_t>(f.length));
+        d.putU8(DbfDescriptor::kDecimals, f.type == 'C' ? static_cast<uint8_t>(f.length >> 8) : f.decimals);
     }
-    t[headerLength - 1] = 0x0D;
-    if (!cipherKey.empty()) Cipher(cipherKey, t.data() + 32, t.data() + 32, headerLength - 33, CipherDirection::Encipher);
+    h.putU8(headerLength - 1, kDbfDescriptorsEnd);
+    if (!cipherKey.empty())
+        Cipher(cipherKey, t.data() + DbfHeader::kSize, t.data() + DbfHeader::kSize,
+               headerLength - DbfHeader::reservedBytes(DbfHeader::kDbase), CipherDirection::Encipher);
     size_t recordsAt = t.size();
     t.insert(t.end(), records_.begin(), records_.end());
     if (!cipherKey.empty())
         for (size_t at = recordsAt; at < t.size(); at += recordLength_)
             Cipher(cipherKey, t.data() + at, t.data() + at, recordLength_, CipherDirection::Encipher);
-    t.push_back(0x1A);
+    t.push_back(kDbfEndOfFile);
     return t;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/index/KeyExpression.h"
 
 namespace {
@@ -49,15 +50,7 @@ public:
 
     int findField(std::string_view name) const override {
         for (size_t i = 0; i < kFieldCount; ++i) {
-            const std::string_view n = kFields[i].name;
-            if (n.size() != name.size()) continue;
-            bool same = true;
-            for (size_t k = 0; k < n.size() && same; ++k) {
-                char c = name[k];
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-                same = c == n[k];
-            }
-            if (same) return static_cast<int>(i);
+            if (dbf::equalNoCase(name, kFields[i].name)) return static_cast<int>(i);
         }
         return -1;
     }

@@ -47,7 +47,7 @@ TEST(CdxLeafDecodeTest, TinyLeafYieldsItsSixKeysInOrder) {
 TEST(CdxLeafDecodeTest, KeyloggerSharesSixBytesAndStoresSeven) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/a_tiny.cdx");
     // Entry 2 (KEYLOGGER.EXE), 3 bytes: 14 record bits, then 5 duplicate and 5 trailing bits.
-    uint32_t e = f[0xA00 + 24 + 6] | f[0xA00 + 24 + 7] << 8 | f[0xA00 + 24 + 8] << 16;
+    auto e = static_cast<uint32_t>(dbf::ByteView(f).ule(0xA00 + 24 + 6, 3));
     EXPECT_EQ((e >> 14) & 31, 6u);
     EXPECT_EQ((e >> 19) & 31, 7u);   // 20 - 6 - 7 = 7 bytes stored: GER.EXE
 }
@@ -55,7 +55,7 @@ TEST(CdxLeafDecodeTest, KeyloggerSharesSixBytesAndStoresSeven) {
 TEST(CdxLeafDecodeTest, SharedPrefixReachesIntoThePreviousKeysTrailingBlanks) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/a_tiny.cdx");
     // MY APP.EXE follows MY with a duplicate count of 3: M, Y and a blank of MY's padding.
-    uint32_t e = f[0xA00 + 24 + 12] | f[0xA00 + 24 + 13] << 8 | f[0xA00 + 24 + 14] << 16;
+    auto e = static_cast<uint32_t>(dbf::ByteView(f).ule(0xA00 + 24 + 12, 3));
     EXPECT_EQ((e >> 14) & 31, 3u);
     auto leaf = decodeAt(f, 0xA00, {20, true, false});
     EXPECT_EQ(leaf->key(4), "MY APP.EXE");
@@ -76,15 +76,16 @@ TEST(CdxLeafDecodeTest, DecodingAgainIntoTheSameObjectReplacesEverything) {
 // of 14/5/5 bits, pieces stored without any duplicate sharing.
 std::vector<uint8_t> leafOf(const std::vector<std::string>& keys, size_t keyLength, char pad) {
     std::vector<uint8_t> page(512, 0);
-    setU16le(page, 0, 3);
-    setU16le(page, 2, static_cast<uint32_t>(keys.size()));
-    setU32le(page, 14, 0x3FFF);
-    page[18] = 31;
-    page[19] = 31;
-    page[20] = 14;
-    page[21] = 5;
-    page[22] = 5;
-    page[23] = 3;
+    dbf::ByteWriter w(page);
+    w.putU16le(0, 3);
+    w.putU16le(2, static_cast<uint16_t>(keys.size()));
+    w.putU32le(14, 0x3FFF);
+    w.putU8(18, 31);
+    w.putU8(19, 31);
+    w.putU8(20, 14);
+    w.putU8(21, 5);
+    w.putU8(22, 5);
+    w.putU8(23, 3);
     size_t end = 512;
     for (size_t i = 0; i < keys.size(); ++i) {
         std::string k = keys[i];
@@ -94,9 +95,9 @@ std::vector<uint8_t> leafOf(const std::vector<std::string>& keys, size_t keyLeng
             ++trail;
         }
         uint32_t e = static_cast<uint32_t>(i + 1) | static_cast<uint32_t>(trail) << 19;
-        for (size_t b = 0; b < 3; ++b) page[24 + i * 3 + b] = static_cast<uint8_t>(e >> (8 * b));
+        w.putUle(24 + i * 3, e, 3);
         end -= k.size();
-        std::memcpy(page.data() + end, k.data(), k.size());
+        w.putBytes(end, k);
     }
     return page;
 }
@@ -129,8 +130,8 @@ TEST(CdxLeafDecodeTest, InteriorPageGivesKeysRecordsAndChildren) {
     std::vector<uint8_t> f = readFileBytes(kFixtures + "/e_names5k.cdx");
     uint32_t root = 0;
     // The directory's one entry gives the tag header; its first word is the root.
-    auto dir = decodeAt(f, getU32le(f, 0), {10, true, false});
-    root = getU32le(f, dir->recNo(0));
+    auto dir = decodeAt(f, dbf::ByteView(f).u32le(0), {10, true, false});
+    root = dbf::ByteView(f).u32le(dir->recNo(0));
     auto page = decodeAt(f, root, {32, true, false});
     ASSERT_FALSE(page->isLeaf());
     ASSERT_GT(page->count(), 1u);
@@ -139,8 +140,8 @@ TEST(CdxLeafDecodeTest, InteriorPageGivesKeysRecordsAndChildren) {
         std::string raw(reinterpret_cast<const char*>(f.data() + at), 32);
         while (!raw.empty() && raw.back() == ' ') raw.pop_back();
         EXPECT_EQ(page->key(i), raw);
-        EXPECT_EQ(page->recNo(i), getU32be(f, at + 32));
-        EXPECT_EQ(page->child(i), getU32be(f, at + 36));
+        EXPECT_EQ(page->recNo(i), dbf::ByteView(f).u32be(at + 32));
+        EXPECT_EQ(page->child(i), dbf::ByteView(f).u32be(at + 36));
         if (i > 0) {
             EXPECT_LT(page->key(i - 1), page->key(i));
         }

@@ -150,7 +150,7 @@ TEST(CdxSharingTest, CacheHeldWithinItsBudgetStillAnswersEveryKey) {
 
 dbf::CdxPageRef insertLeaf(dbf::CdxPageCache& cache, uint32_t offset) {
     std::vector<uint8_t> leaf(512, 0);
-    setU16le(leaf, 0, 3);
+    dbf::ByteWriter(leaf).putU16le(0, 3);
     auto page = cache.spare();
     page->decode(leaf.data(), offset, {10, true, false}, "X.CDX");
     return cache.insert(std::move(page));

@@ -21,13 +21,18 @@ namespace {
 
 const std::string kFixtures = std::string(OMBRIX_FIXTURES) + "/cdx";
 
+dbf::CdxTagDefinition tagOf(const std::string& name, const std::string& expression, uint16_t keyLength) {
+    dbf::CdxTagDefinition d;
+    d.name = name;
+    d.keyExpression = expression;
+    d.keyLength = keyLength;
+    return d;
+}
+
 dbf::CdxTagDefinition tagFromManifest(const Manifest& m, const std::string& name) {
     for (const auto& t : m.tags) {
         if (t.name != name) continue;
-        dbf::CdxTagDefinition d;
-        d.name = t.name;
-        d.keyExpression = t.expression;
-        d.keyLength = static_cast<uint16_t>(t.keyLength);
+        dbf::CdxTagDefinition d = tagOf(t.name, t.expression, static_cast<uint16_t>(t.keyLength));
         for (const auto& k : t.keys) d.keys.emplace_back(k.text, k.recNo);
         return d;
     }
@@ -46,21 +51,19 @@ TEST(CdxWriterTest, TinyLeafIsLaidOutByteForByteAsInTheFixture) {
 
 TEST(CdxWriterTest, TagHeaderCarriesKeyLengthOptionsOrderAndExpressions) {
     dbf::CdxWriter w;
-    dbf::CdxTagDefinition d;
-    d.name = "POS";
-    d.keyExpression = "UPPER(NAME)";
+    dbf::CdxTagDefinition d = tagOf("POS", "UPPER(NAME)", 15);
     d.forExpression = "AMOUNT > 0";
-    d.keyLength = 15;
     d.unique = true;
     d.descending = true;
     d.keys = {{"A", 1}};
     w.addTag(d);
     std::vector<uint8_t> f = w.image();
     const size_t h = w.layout()[0].headerOffset;
-    EXPECT_EQ(getU32le(f, h), w.layout()[0].rootOffset);
-    EXPECT_EQ(getU16le(f, h + 12), 15);
+    const dbf::ByteView header(f);
+    EXPECT_EQ(header.u32le(h), w.layout()[0].rootOffset);
+    EXPECT_EQ(header.u16le(h + 12), 15);
     EXPECT_EQ(f[h + 14], 0x60 | 0x01 | 0x08);
-    EXPECT_EQ(getU16le(f, h + 502), 1);
+    EXPECT_EQ(header.u16le(h + 502), 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + h + 512)), "UPPER(NAME)");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(f.data() + h + 512 + 12)), "AMOUNT > 0");
     EXPECT_EQ(f[14], 0xE0);   // the directory
@@ -74,15 +77,10 @@ TEST(CdxWriterTest, WrittenTableAndIndexReadBackEnciphered) {
     table.addRecord({"gamma", "10.0", "19991231", "T"});
     table.write(folder.file("w.dbf"), "pw");
 
-    dbf::CdxTagDefinition name, qty;
-    name.name = "NAME";
-    name.keyExpression = "NAME";
-    name.keyLength = 12;
+    dbf::CdxTagDefinition name = tagOf("NAME", "NAME", 12);
     name.keys = {{"beta", 1}, {"alpha", 2}, {"gamma", 3}};
-    qty.name = "QTY";
-    qty.keyExpression = "QTY";
+    dbf::CdxTagDefinition qty = tagOf("QTY", "QTY", 8);
     qty.keyType = 'N';
-    qty.keyLength = 8;
     qty.keys = {{dbf::numericHeldKey(2.5), 1}, {dbf::numericHeldKey(-1.0), 2}, {dbf::numericHeldKey(10.0), 3}};
     dbf::CdxWriter w;
     w.addTag(name);
@@ -114,24 +112,18 @@ TEST(CdxWriterTest, WrittenTableAndIndexReadBackEnciphered) {
 
 TEST(CdxWriterTest, EmptyTagIsOneEmptyRootLeaf) {
     dbf::CdxWriter w;
-    dbf::CdxTagDefinition d;
-    d.name = "EMPTY";
-    d.keyExpression = "NAME";
-    d.keyLength = 10;
-    w.addTag(d);
+    w.addTag(tagOf("EMPTY", "NAME", 10));
     std::vector<uint8_t> f = w.image();
     const uint32_t root = w.layout()[0].rootOffset;
-    EXPECT_EQ(getU16le(f, root), 3);
-    EXPECT_EQ(getU16le(f, root + 2), 0);
-    EXPECT_EQ(getU16le(f, root + 12), 488);
+    const dbf::ByteView page(f);
+    EXPECT_EQ(page.u16le(root), 3);
+    EXPECT_EQ(page.u16le(root + 2), 0);
+    EXPECT_EQ(page.u16le(root + 12), 488);
 }
 
 TEST(CdxWriterTest, DefinitionsThatCannotBeWrittenAreRefused) {
     dbf::CdxWriter w;
-    dbf::CdxTagDefinition d;
-    d.name = "X";
-    d.keyExpression = "NAME";
-    d.keyLength = 241;
+    dbf::CdxTagDefinition d = tagOf("X", "NAME", 241);
     EXPECT_THROW(w.addTag(d), std::invalid_argument);
     d.keyLength = 10;
     d.name = "ELEVENCHARS";

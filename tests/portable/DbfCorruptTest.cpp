@@ -13,6 +13,8 @@
 using dbf::DBO_DiskFile;
 using dbf::DBO_dBaseFld;
 using dbf::ETableError;
+using dbf::DbfDescriptor;
+using dbf::DbfHeader;
 using testsupport::TableImage;
 using testsupport::TempFolder;
 
@@ -49,6 +51,20 @@ Refusal refuse(const std::vector<uint8_t>& bytes) {
     return r;
 }
 
+// The sample with the 16-bit header number at `offset` set to `value`.
+std::vector<uint8_t> sampleWith(size_t offset, uint16_t value) {
+    auto bytes = sample().bytes();
+    dbf::ByteWriter(bytes).putU16le(offset, value);
+    return bytes;
+}
+
+// The open of `bytes` is refused as an invalid header whose message says `what`.
+void expectInvalidHeader(const std::vector<uint8_t>& bytes, const std::string& what) {
+    Refusal r = refuse(bytes);
+    EXPECT_EQ(r.code, dbf::kErrHeaderInvalid);
+    EXPECT_NE(r.message.find(what), std::string::npos) << r.message;
+}
+
 }  // namespace
 
 TEST(DbfCorruptTest, VersionFourIsAnInvalidHeaderWithTheFileName) {
@@ -61,8 +77,8 @@ TEST(DbfCorruptTest, VersionFourIsAnInvalidHeaderWithTheFileName) {
         DBO_dBaseFld t(path, false, true);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 1001);
-        EXPECT_EQ(e.subCode(), 1204);
+        EXPECT_EQ(e.code(), dbf::kErrHeaderInvalid);
+        EXPECT_EQ(e.subCode(), dbf::kSubHeaderCheck);
         EXPECT_EQ(std::string(e.what()),
                   "dBase DBF file header invalid - " + DBO_DiskFile::expandFileName(path, ".DBF"));
     }
@@ -83,77 +99,52 @@ TEST(DbfCorruptTest, AcceptsEveryKnownVersion) {
 TEST(DbfCorruptTest, RejectsFileShorterThanItsHeader) {
     auto bytes = sample().bytes();
     bytes.resize(20);
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("less than the 32-byte table header"), std::string::npos) << r.message;
-    EXPECT_EQ(refuse({}).code, 1001);
+    expectInvalidHeader(bytes, "less than the 32-byte table header");
+    EXPECT_EQ(refuse({}).code, dbf::kErrHeaderInvalid);
 }
 
 TEST(DbfCorruptTest, RejectsHeaderLengthBelow33) {
-    for (unsigned hl : {0u, 20u, 32u}) {
-        auto bytes = sample().bytes();
-        testsupport::put16(bytes, 8, hl);
-        Refusal r = refuse(bytes);
-        EXPECT_EQ(r.code, 1001);
-        EXPECT_NE(r.message.find("header length " + std::to_string(hl) + " is below 33"), std::string::npos) << r.message;
-    }
+    for (uint16_t hl : {0, 20, 32})
+        expectInvalidHeader(sampleWith(DbfHeader::kHeaderLength, hl),
+                            "header length " + std::to_string(hl) + " is below 33");
 }
 
 TEST(DbfCorruptTest, RejectsFoxProHeaderLengthBelow296) {
     auto bytes = sample().bytes();   // 98 bytes of header: fine for 0x03, too short for 0x30
-    bytes[0] = 0x30;
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("is below 296"), std::string::npos) << r.message;
+    bytes[DbfHeader::kVersion] = DbfHeader::kVisualFoxPro;
+    expectInvalidHeader(bytes, "is below 296");
 }
 
 TEST(DbfCorruptTest, RejectsHeaderWithoutRoomForADescriptor) {
-    auto bytes = sample().bytes();
-    testsupport::put16(bytes, 8, 60);
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("no room for a field descriptor"), std::string::npos) << r.message;
+    expectInvalidHeader(sampleWith(DbfHeader::kHeaderLength, 60), "no room for a field descriptor");
 }
 
 TEST(DbfCorruptTest, RejectsZeroRecordLength) {
-    auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 0);
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("record length is 0"), std::string::npos) << r.message;
+    expectInvalidHeader(sampleWith(DbfHeader::kRecordLength, 0), "record length is 0");
 }
 
 TEST(DbfCorruptTest, RejectsRecordLengthShorterThanFields) {
-    auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 12);   // the fields need 16
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("the fields need 16 bytes but the record length is 12"), std::string::npos) << r.message;
+    expectInvalidHeader(sampleWith(DbfHeader::kRecordLength, 12),
+                        "the fields need 16 bytes but the record length is 12");
 }
 
 TEST(DbfCorruptTest, RejectsFieldLengthsBeyondRecordLength) {
     auto bytes = sample().bytes();
-    bytes[32 + 16] = 255;   // NAME claims 255 bytes
-    bytes[32 + 17] = 255;   // and 255 * 256 more
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("the fields need"), std::string::npos) << r.message;
+    bytes[DbfHeader::kSize + DbfDescriptor::kLength] = 255;     // NAME claims 255 bytes
+    bytes[DbfHeader::kSize + DbfDescriptor::kDecimals] = 255;   // and 255 * 256 more
+    expectInvalidHeader(bytes, "the fields need");
 }
 
 TEST(DbfCorruptTest, RejectsDescriptorsCutOffByTheEndOfFile) {
+    // Descriptors claimed far past the file.
+    expectInvalidHeader(sampleWith(DbfHeader::kHeaderLength, 65535), "the file ends inside the field descriptors");
     auto bytes = sample().bytes();
-    testsupport::put16(bytes, 8, 65535);   // descriptors claimed far past the file
-    Refusal r = refuse(bytes);
-    EXPECT_EQ(r.code, 1001);
-    EXPECT_NE(r.message.find("the file ends inside the field descriptors"), std::string::npos) << r.message;
-    bytes = sample().bytes();
     bytes.resize(70);
-    EXPECT_EQ(refuse(bytes).code, 1001);
+    EXPECT_EQ(refuse(bytes).code, dbf::kErrHeaderInvalid);
 }
 
 TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
-    auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 65535);
+    auto bytes = sampleWith(DbfHeader::kRecordLength, 65535);
     TempFolder folder;
     std::string path = folder.file("big.dbf");
     testsupport::writeFileBytes(path, bytes);
@@ -164,9 +155,7 @@ TEST(DbfCorruptTest, HugeRecordLengthOverSmallFileHoldsNoRecords) {
 }
 
 TEST(DbfCorruptTest, MessageOfDamagedHeaderNamesTheFile) {
-    auto bytes = sample().bytes();
-    testsupport::put16(bytes, 10, 0);
-    Refusal r = refuse(bytes);
+    Refusal r = refuse(sampleWith(DbfHeader::kRecordLength, 0));
     EXPECT_EQ(r.message.rfind("dBase DBF file header invalid - ", 0), 0u) << r.message;
     EXPECT_NE(r.message.find("BAD.DBF"), std::string::npos) << r.message;
 }
@@ -178,8 +167,8 @@ TEST(DbfCorruptTest, MissingFileIsFileNotFoundWithFullName) {
         DBO_dBaseFld t(path, false, true);
         FAIL() << "opened";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 2);
-        EXPECT_EQ(e.subCode(), 1107);
+        EXPECT_EQ(e.code(), dbf::kErrFileNotFound);
+        EXPECT_EQ(e.subCode(), dbf::kSubOpen);
         EXPECT_EQ(std::string(e.what()), "File not found - " + DBO_DiskFile::expandFileName(path, ".DBF"));
     }
 }
@@ -197,7 +186,7 @@ TEST(DbfCorruptTest, FileThatShrinksUnderTheTableGivesAnErrorNotStaleData) {
         t.GetRec(2);
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 221);
+        EXPECT_EQ(e.code(), dbf::kErrShortRead);
         EXPECT_NE(std::string(e.what()).find("the file ends inside record 2"), std::string::npos) << e.what();
     }
 }

@@ -138,8 +138,8 @@ TEST_F(DbfFieldTextTest, UnknownFieldNameReportsNameArrowTable) {
         t.fieldByName("NOPE");
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 1003);
-        EXPECT_EQ(e.subCode(), 1298);
+        EXPECT_EQ(e.code(), dbf::kErrFieldName);
+        EXPECT_EQ(e.subCode(), dbf::kSubFieldLookup);
         EXPECT_EQ(std::string(e.what()), "dBase field name is invalid - NOPE->" + t.fileName());
     }
 }
@@ -153,7 +153,7 @@ TEST_F(DbfFieldTextTest, FieldNumberOutOfRangeAndNonNumericValueRaise) {
         t.fieldValue(t.fieldByName("NAME"));
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 1004);
+        EXPECT_EQ(e.code(), dbf::kErrFieldType);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/table/DBO_dBaseFld.h"
 #include "tests/support/EncipherCopy.h"
 #include "tests/support/FixtureManifest.h"
@@ -15,17 +16,6 @@ using dbf::DBO_dBaseFld;
 using testsupport::Manifest;
 
 namespace {
-
-std::string upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
-
-std::string rtrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
 
 void expectLayout(const DBO_dBaseFld& t, const Manifest& m) {
     EXPECT_EQ(t.version(), m.version);
@@ -65,7 +55,7 @@ void expectRecords(DBO_dBaseFld& t, const Manifest& m) {
             t.GetRec(static_cast<int32_t>(k.recNo));
             std::string text = t.fieldText(f);
             // The index cuts character keys to the key length; the field itself is longer.
-            if (f.type == 'C' && text.size() > tag.keyLength) text = rtrim(text.substr(0, tag.keyLength));
+            if (f.type == 'C' && text.size() > tag.keyLength) text = dbf::trimRight(text.substr(0, tag.keyLength));
             ASSERT_EQ(text, k.text) << tag.name << " record " << k.recNo;
             ++checked;
         }
@@ -127,7 +117,7 @@ TEST_P(DbfFixtureReadTest, EncipheredCopyReadsAsThePlainTable) {
 
 TEST_P(DbfFixtureReadTest, OpensByUpperCaseNameWithoutExtension) {
     // The engine holds names in upper case; the file is found whatever the file system's case.
-    std::string name = upper(testsupport::cdxFixture(GetParam()));
+    std::string name = dbf::upperAscii(testsupport::cdxFixture(GetParam()));
     DBO_dBaseFld t(name, false, true);
     EXPECT_EQ(t.fileName(), name + ".DBF");
 }

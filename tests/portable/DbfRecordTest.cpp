@@ -74,8 +74,8 @@ TEST(DbfRecordTest, RecordTwoAfterCountRaisesBeyondEof) {
         t.GetRec(8);
         FAIL() << "no error";
     } catch (const ETableError& e) {
-        EXPECT_EQ(e.code(), 1002);
-        EXPECT_EQ(e.subCode(), 1207);
+        EXPECT_EQ(e.code(), dbf::kErrBeyondEof);
+        EXPECT_EQ(e.subCode(), dbf::kSubRecordRead);
         EXPECT_EQ(std::string(e.what()), "dBase record request beyond EOF - " + t.fileName());
     }
 }
@@ -270,7 +270,7 @@ TEST(DbfRecordTest, RecordLockHeldByOneUserIsRefusedToAnother) {
     DBO_dBaseFld a(path, true, true), b(path, true, true);
     ASSERT_TRUE(a.lockRecord(4));
     EXPECT_FALSE(b.lockRecord(4));
-    EXPECT_EQ(b.lastError(), 33);
+    EXPECT_EQ(b.lastError(), dbf::kErrLockViolation);
     EXPECT_TRUE(b.lockRecord(5));
     a.unlockRecord(4);
     EXPECT_TRUE(b.lockRecord(4));

@@ -4,9 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "dbf/core/ByteWriter.h"
 #include "dbf/core/TdbDate.h"
+#include "dbf/expr/ExpressionLexer.h"
 #include "dbf/index/KeyExpression.h"
 
 namespace {
@@ -66,9 +70,9 @@ private:
 };
 
 std::string le32(int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8 & 0xFF), static_cast<char>(u >> 16 & 0xFF),
-            static_cast<char>(u >> 24 & 0xFF)};
+    uint8_t bytes[4];
+    dbf::ByteWriter(bytes).putU32le(0, static_cast<uint32_t>(v));
+    return {reinterpret_cast<const char*>(bytes), sizeof bytes};
 }
 
 MemoryFields standardRecord() {
@@ -143,6 +147,43 @@ TEST_F(ExpressionParseTest, ReportsSyntaxErrorsWithTheWholeExpression) {
     for (const std::string expr : {"NAME +", "NAME NAME", "", "   ", "(NAME))", "UPPER(NAME,)", "1 ? 2", "NAME->", ".X.",
                                    "*NAME", "IIF(,1,2)", "NAME,CITY", ".AND.", "1 2", "NAME->1", "()"}) {
         EXPECT_EQ(parseFailure(expr), syntaxMessage(expr)) << expr;
+    }
+}
+
+// The token kinds and operators that `text` reads as, up to its end.
+std::vector<std::pair<dbf::ExpressionToken::Kind, dbf::ExpressionOp>> tokens(std::string_view text) {
+    dbf::ExpressionLexer lexer(text);
+    std::vector<std::pair<dbf::ExpressionToken::Kind, dbf::ExpressionOp>> out;
+    for (dbf::ExpressionToken t = lexer.next(); t.kind != dbf::ExpressionToken::Kind::End; t = lexer.next())
+        out.emplace_back(t.kind, t.op);
+    return out;
+}
+
+TEST(ExpressionLexerTest, TwoCharacterOperatorsWinOverTheirFirstCharacter) {
+    using K = dbf::ExpressionToken::Kind;
+    using O = dbf::ExpressionOp;
+    const std::pair<const char*, O> pairs[] = {
+        {"**", O::Power}, {"==", O::ExactEqual}, {"!=", O::NotEqual}, {"<=", O::LessEqual}, {"<>", O::NotEqual},
+        {">=", O::GreaterEqual}, {"#", O::NotEqual}, {"^", O::Power}, {"%", O::Modulo}, {"$", O::Contains},
+        {".and.", O::And}, {".Or.", O::Or}, {".NOT.", O::Not}, {"!", O::Not},
+    };
+    for (const auto& [text, op] : pairs) {
+        auto t = tokens(text);
+        ASSERT_EQ(t.size(), 1u) << text;
+        EXPECT_EQ(t[0].first, K::Operator) << text;
+        EXPECT_EQ(t[0].second, op) << text;
+    }
+    EXPECT_EQ(tokens("< >"), (decltype(tokens("")){{K::Operator, O::Less}, {K::Operator, O::Greater}}));
+    EXPECT_EQ(tokens("* *"), (decltype(tokens("")){{K::Operator, O::Multiply}, {K::Operator, O::Multiply}}));
+    EXPECT_EQ(tokens("M->-"), (decltype(tokens("")){{K::Identifier, O::Add}, {K::Alias, O::Add}, {K::Operator, O::Subtract}}));
+    EXPECT_EQ(tokens("(,)"), (decltype(tokens("")){{K::LeftParen, O::Add}, {K::Comma, O::Add}, {K::RightParen, O::Add}}));
+    for (const char* text : {"@", "&", "NAME ~ CITY", ".", ".TRUE."}) {
+        try {
+            tokens(text);
+            ADD_FAILURE() << "no error for " << text;
+        } catch (const ETableExpression& e) {
+            EXPECT_EQ(std::string(e.what()), syntaxMessage(text));
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "dbf/core/XbaseText.h"
 #include "dbf/dataset/TTableDataSet.h"
 #include "scan/KeyloggerDatabase.h"
 #include "scan/KeyloggerList.h"
@@ -107,9 +108,8 @@ TEST(KeyloggerListTest, DatabaseBesideTheProgramHoldsExactlyTheShippedList) {
     EXPECT_EQ(table.RecordCount(), list.entries().size());
     for (const auto& e : list.entries()) {
         std::string other = e.name;
-        std::transform(other.begin(), other.end(), other.begin(), [](char c) {
-            return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-        });
+        std::transform(other.begin(), other.end(), other.begin(),
+                       [](char c) { return c == dbf::upperAscii(c) ? dbf::lowerAscii(c) : dbf::upperAscii(c); });
         bool listedToo = std::any_of(list.entries().begin(), list.entries().end(),
                                      [&](const auto& x) { return x.name == other; });
         if (!listedToo) EXPECT_FALSE(db.isKeylogger(other)) << other;

@@ -17,18 +17,9 @@ using namespace testsupport;
 namespace {
 
 // A fixture opened with its own index and `tag` active.
-struct Opened {
-    TempFolder folder;
-    TTableDataSet table;
-    explicit Opened(const std::string& fixture, const std::string& tag = "NAME", bool useDeleted = false) {
-        copyFixture(fixture, folder);
-        table.setDatabaseName(folder.path().string());
-        table.setTableName(fixture);
-        table.IndexFiles = {fixture + ".cdx"};
-        table.setIndexName(tag);
-        table.UseDeleted = useDeleted;
-        table.Open();
-    }
+struct Opened : OpenedFixture {
+    explicit Opened(const std::string& fixture, const std::string& tag = "NAME", bool useDeleted = false)
+        : OpenedFixture(fixture, tag, true, [&](TTableDataSet& t) { t.UseDeleted = useDeleted; }) {}
 };
 
 }  // namespace

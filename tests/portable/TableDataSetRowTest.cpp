@@ -19,18 +19,10 @@ using namespace testsupport;
 
 namespace {
 
-struct Opened {
-    TempFolder folder;
-    TTableDataSet table;
-    explicit Opened(const std::string& fixture, const std::string& tag = "", bool exactCount = false) {
-        copyFixture(fixture, folder);
-        table.setDatabaseName(folder.path().string());
-        table.setTableName(fixture);
-        if (!tag.empty()) table.IndexFiles = {fixture + ".cdx"};
-        table.setIndexName(tag);
-        table.ExactCount = exactCount;
-        table.Open();
-    }
+// A fixture opened in record order, or with its own index and `tag` active.
+struct Opened : OpenedFixture {
+    explicit Opened(const std::string& fixture, const std::string& tag = "", bool exactCount = false)
+        : OpenedFixture(fixture, tag, !tag.empty(), [&](TTableDataSet& t) { t.ExactCount = exactCount; }) {}
     std::vector<uint32_t> forward() {
         std::vector<uint32_t> seen;
         for (table.First(); !table.Eof(); table.Next()) seen.push_back(table.RecNo());

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "dbf/dataset/TTableDataSet.h"
 #include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfLayout.h"
 #include "dbf/table/DbfWriter.h"
 #include "scan/KeyloggerDatabase.h"
 #include "tests/support/EncipherCopy.h"
@@ -44,6 +47,25 @@ inline void copyFixture(const std::string& name, const TempFolder& folder, const
     }
 }
 
+// The fixture NAME copied into a folder of its own and opened there as a data set: its own
+// index file listed when `listIndex`, `tag` active (record order when empty). `before` sets
+// the other properties ahead of the open.
+struct OpenedFixture {
+    TempFolder folder;
+    dbf::TTableDataSet table;
+
+    OpenedFixture(const std::string& name, const std::string& tag, bool listIndex,
+                  const std::function<void(dbf::TTableDataSet&)>& before = {}) {
+        copyFixture(name, folder);
+        table.setDatabaseName(folder.path().string());
+        table.setTableName(name);
+        if (listIndex) table.IndexFiles = {name + ".cdx"};
+        table.setIndexName(tag);
+        if (before) before(table);
+        table.Open();
+    }
+};
+
 struct ListedName {
     std::string name;        // as the process reports it; the table holds its exchanged form
     bool deleted = false;
@@ -54,7 +76,7 @@ struct ListedName {
 inline void writeKeyloggerDatabase(const TempFolder& folder, const std::vector<ListedName>& names,
                                    const std::string& key) {
     dbf::DbfWriter table({{"SPDLL", 'C', 100, 0}, {"PRODUCT", 'C', 60, 0}});
-    table.setTableFlags(0x01);
+    table.setTableFlags(dbf::DbfHeader::kFlagStructuralIndex);
     dbf::CdxTagDefinition tag;
     tag.name = "SPDLL";
     tag.keyExpression = "SPDLL";

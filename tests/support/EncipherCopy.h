@@ -15,6 +15,9 @@
 #include <system_error>
 #include <vector>
 
+#include "dbf/core/ByteView.h"
+#include "dbf/table/DbfLayout.h"
+
 namespace testsupport {
 
 // A fresh folder under the system's temporary folder, removed with everything in it when
@@ -65,8 +68,9 @@ inline void encipherUnit(const std::string& key, uint8_t* bytes, size_t count) {
 
 // Length of the enciphered descriptor block of a table with this header.
 inline size_t descriptorBlockLength(const std::vector<uint8_t>& t) {
-    size_t headerLength = t[8] | t[9] << 8;
-    size_t reserved = t[0] == 0x30 ? 296 : 33;
+    const dbf::ByteView header(t);
+    size_t headerLength = header.u16le(dbf::DbfHeader::kHeaderLength);
+    size_t reserved = dbf::DbfHeader::reservedBytes(header.u8(dbf::DbfHeader::kVersion));
     return headerLength > reserved ? headerLength - reserved : 0;
 }
 
@@ -74,14 +78,16 @@ inline size_t descriptorBlockLength(const std::vector<uint8_t>& t) {
 // unit, every whole record as its own unit; the 32-byte header, the terminator, the
 // 263-byte area of 0x30 tables and a trailing end-of-file marker stay plain.
 inline std::vector<uint8_t> encipherTableImage(std::vector<uint8_t> t, const std::string& key) {
-    if (t.size() < 32) throw std::runtime_error("not a table image");
-    size_t headerLength = t[8] | t[9] << 8;
-    size_t recordLength = t[10] | t[11] << 8;
+    using dbf::DbfHeader;
+    if (t.size() < DbfHeader::kSize) throw std::runtime_error("not a table image");
+    const dbf::ByteView header(t);
+    size_t headerLength = header.u16le(DbfHeader::kHeaderLength);
+    size_t recordLength = header.u16le(DbfHeader::kRecordLength);
     size_t block = descriptorBlockLength(t);
-    if (recordLength == 0 || 32 + block > t.size() || headerLength > t.size())
+    if (recordLength == 0 || DbfHeader::kSize + block > t.size() || headerLength > t.size())
         throw std::runtime_error("not a table image");
-    t[15] = 1;
-    encipherUnit(key, t.data() + 32, block);
+    t[DbfHeader::kEncrypted] = 1;
+    encipherUnit(key, t.data() + DbfHeader::kSize, block);
     for (size_t off = headerLength; off + recordLength <= t.size(); off += recordLength)
         encipherUnit(key, t.data() + off, recordLength);
     return t;

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "dbf/core/ByteWriter.h"
+#include "dbf/table/DbfLayout.h"
 
 namespace testsupport {
 
@@ -36,40 +40,35 @@ struct TableImage {
     unsigned headerLength() const { return 32 + 32 * static_cast<unsigned>(fields.size()) + 2; }
 
     std::vector<uint8_t> bytes() const {
+        using dbf::DbfDescriptor;
+        using dbf::DbfHeader;
         const unsigned hl = headerLength(), rl = recordLength();
         std::vector<uint8_t> b(hl, 0);
-        b[0] = version;
-        b[1] = 124;
-        b[2] = 1;
-        b[3] = 2;
-        const auto count = static_cast<uint32_t>(records.size());
-        for (int i = 0; i < 4; ++i) b[4 + i] = static_cast<uint8_t>(count >> (8 * i));
-        b[8] = static_cast<uint8_t>(hl);
-        b[9] = static_cast<uint8_t>(hl >> 8);
-        b[10] = static_cast<uint8_t>(rl);
-        b[11] = static_cast<uint8_t>(rl >> 8);
+        dbf::ByteWriter h(b);
+        h.putU8(DbfHeader::kVersion, version);
+        h.putU8(DbfHeader::kDate, 124);
+        h.putU8(DbfHeader::kDate + 1, 1);
+        h.putU8(DbfHeader::kDate + 2, 2);
+        h.putU32le(DbfHeader::kRecordCount, static_cast<uint32_t>(records.size()));
+        h.putU16le(DbfHeader::kHeaderLength, static_cast<uint16_t>(hl));
+        h.putU16le(DbfHeader::kRecordLength, static_cast<uint16_t>(rl));
         for (size_t i = 0; i < fields.size(); ++i) {
-            uint8_t* d = b.data() + 32 + 32 * i;
-            for (size_t j = 0; j < fields[i].name.size() && j < 11; ++j) d[j] = static_cast<uint8_t>(fields[i].name[j]);
-            d[11] = static_cast<uint8_t>(fields[i].type);
-            d[16] = fields[i].length;
-            d[17] = fields[i].decimals;
+            dbf::ByteWriter d(b.data() + DbfHeader::kSize + DbfDescriptor::kSize * i, DbfDescriptor::kSize);
+            d.putBytes(DbfDescriptor::kName, std::string_view(fields[i].name).substr(0, DbfDescriptor::kNameSize));
+            d.putU8(DbfDescriptor::kType, static_cast<uint8_t>(fields[i].type));
+            d.putU8(DbfDescriptor::kLength, fields[i].length);
+            d.putU8(DbfDescriptor::kDecimals, fields[i].decimals);
         }
-        b[hl - 2] = 0x0D;
+        h.putU8(hl - 2, dbf::kDbfDescriptorsEnd);
         for (size_t r = 0; r < records.size(); ++r) {
             std::string rec(rl, ' ');
-            if (r < deleted.size() && deleted[r]) rec[0] = '*';
+            if (r < deleted.size() && deleted[r]) rec[0] = dbf::kDbfDeletedFlag;
             rec.replace(1, std::min<size_t>(records[r].size(), rl - 1), records[r].substr(0, rl - 1));
             b.insert(b.end(), rec.begin(), rec.end());
         }
-        b.push_back(0x1A);
+        b.push_back(dbf::kDbfEndOfFile);
         return b;
     }
 };
-
-inline void put16(std::vector<uint8_t>& b, size_t off, unsigned v) {
-    b[off] = static_cast<uint8_t>(v);
-    b[off + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 }  // namespace testsupport

@@ -15,6 +15,7 @@
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/dataset/TTableDataSet.h"
 #include "dbf/index/CdxWriter.h"
+#include "dbf/table/DbfLayout.h"
 #include "dbf/table/DbfWriter.h"
 #include "scan/KeyloggerDatabase.h"
 #include "scan/KeyloggerList.h"
@@ -30,7 +31,6 @@ namespace {
 constexpr const char* kKeyField = "SPDLL";
 constexpr const char* kProductField = "PRODUCT";
 constexpr uint16_t kKeyLength = scan::KeyloggerList::kMaxName + 1;
-constexpr uint8_t kStructuralIndex = 0x01;
 
 std::string baseNameOf(const char* fileName) {
     std::string s(fileName);
@@ -65,7 +65,7 @@ int cmdBuild(const CommandLine& cl, std::ostream& out) {
     std::filesystem::create_directories(folder);
 
     dbf::DbfWriter table({{kKeyField, 'C', kKeyLength, 0}, {kProductField, 'C', scan::KeyloggerList::kMaxProduct, 0}});
-    table.setTableFlags(kStructuralIndex);
+    table.setTableFlags(dbf::DbfHeader::kFlagStructuralIndex);
     dbf::CdxTagDefinition tag;
     tag.name = scan::KeyloggerDatabase::kTag;
     tag.keyExpression = kKeyField;
