@@ -239,3 +239,16 @@ TEST(SkinButtonAcceleratorTest, TheLetterAfterASingleAmpersandIsTheKey) {
     EXPECT_FALSE(isAccelerator('x', "Trailing&"));
     EXPECT_FALSE(isAccelerator('x', ""));
 }
+
+TEST(SkinButtonGroupTest, AButtonTakenOffTheParentNoLongerLatchesWithTheGroup) {
+    SkinButtonState a = button(20, 20), b = button(20, 20);
+    a.groupIndex = b.groupIndex = 1;
+    SkinButtonGroup g;
+    g.add(a);
+    g.add(b);
+    g.setDown(a, true);
+    g.remove(a);
+    g.setDown(b, true);
+    EXPECT_TRUE(a.down());
+    EXPECT_TRUE(b.down());
+}

@@ -222,3 +222,106 @@ TEST(SkinButtonGlyphTest, TheTransparentColourIsTheBottomLeftPixelAndOliveWithou
     EXPECT_EQ(b.transparentColor(), RGB(128, 128, 0));
     EXPECT_FALSE(b.visibleGlyphPixel(1, 0));
 }
+
+namespace {
+
+// A 32-bit picture of `w` x `h` to draw buttons into, white to begin with.
+class Canvas {
+public:
+    Canvas(int w, int h) : w_(w) {
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        dc_ = CreateCompatibleDC(nullptr);
+        bmp_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
+        old_ = SelectObject(dc_, bmp_);
+        for (int i = 0; i < w * h; ++i) bits_[i] = 0xFFFFFF;
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bmp_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    COLORREF at(int x, int y) const {
+        GdiFlush();
+        const uint32_t p = bits_[y * w_ + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+
+private:
+    int w_;
+    HDC dc_;
+    HBITMAP bmp_;
+    HGDIOBJ old_;
+    uint32_t* bits_ = nullptr;
+};
+
+// A 4 x 4 glyph of one cell: red, but for a magenta left column (its transparent colour).
+win::UniqueGdiObject redGlyph() {
+    uint32_t pixels[16];
+    for (int i = 0; i < 16; ++i) pixels[i] = i % 4 == 0 ? 0xFF00FF : 0xFF0000;
+    return win::UniqueGdiObject(CreateBitmap(4, 4, 1, 32, pixels));
+}
+
+}  // namespace
+
+TEST(SkinButtonGlyphTest, TheGlyphIsDrawnTransparentlyAndAMissingDisabledCellIsGreyed) {
+    ui::TSkinButton b(0, 0, 4, 4, "");
+    win::UniqueGdiObject glyph = redGlyph();
+    b.setGlyph(static_cast<HBITMAP>(glyph.get()));
+    b.setNumGlyphs(1);
+    {
+        Canvas c(4, 4);
+        b.paint(c.dc());
+        EXPECT_EQ(c.at(2, 1), RGB(255, 0, 0));
+        EXPECT_EQ(c.at(0, 1), RGB(255, 255, 255)) << "the transparent colour lets the background show";
+    }
+    b.setEnabled(false);
+    {
+        Canvas c(4, 4);
+        b.paint(c.dc());
+        EXPECT_EQ(c.at(2, 1), GetSysColor(COLOR_BTNSHADOW));
+        EXPECT_EQ(c.at(0, 1), RGB(255, 255, 255));
+    }
+}
+
+TEST(SkinButtonGlyphTest, AButtonWithoutGlyphOrCaptionDrawsNothing) {
+    ui::TSkinButton b(0, 0, 4, 4, "");
+    Canvas c(4, 4);
+    b.paint(c.dc());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(c.at(x, y), RGB(255, 255, 255));
+}
+
+TEST(SkinButtonHoverTest, TheHoverStateFollowsTheVisiblePixelsOfTheGlyph) {
+    SkinnedWindow w;
+    ui::TSkinButton b(100, 100, 25, 25, "tip");
+    win::UniqueGdiObject glyph = redGlyph();
+    b.setGlyph(static_cast<HBITMAP>(glyph.get()));
+    w.buttons->add(b);
+    w.send(WM_MOUSEMOVE, 100, 101);
+    EXPECT_FALSE(b.state().overGlyph()) << "the transparent column";
+    w.send(WM_MOUSEMOVE, 102, 101);
+    EXPECT_TRUE(b.state().overGlyph());
+    w.send(WM_MOUSEMOVE, 110, 110);
+    EXPECT_FALSE(b.state().overGlyph()) << "on the button but past the glyph";
+    w.send(WM_MOUSEMOVE, 102, 101);
+    w.send(WM_MOUSEMOVE, 10, 10);
+    EXPECT_FALSE(b.state().overGlyph()) << "leaving the button";
+}
+
+TEST(SkinButtonHostTest, AButtonDestroyedBeforeItsHostLeavesIt) {
+    SkinnedWindow w;
+    {
+        ui::TSkinButton gone(10, 10, 20, 20, "gone");
+        w.buttons->add(gone);
+        w.send(WM_LBUTTONDOWN, 15, 15, MK_LBUTTON);
+    }
+    EXPECT_EQ(w.buttons->buttonAt(POINT{15, 15}), nullptr);
+    w.send(WM_LBUTTONUP, 15, 15);
+    ui::TSkinButton stays(40, 40, 20, 20, "stays");
+    w.buttons->add(stays);
+    w.buttons.reset();
+    stays.setEnabled(false);  // no host to tell any more
+    EXPECT_FALSE(stays.enabled());
+}
