@@ -115,7 +115,9 @@ bool TSkinForm::ownerMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
         return true;
     }
     case WM_LBUTTONDOWN:
-        // Presses on a button never get here: the buttons take them first.
+    case WM_LBUTTONDBLCLK:
+        // Presses on a button never get here: the buttons take them first. The second press
+        // of a double click is a press like the first.
         if (!Draggable) return false;
         ReleaseCapture();
         SendMessageA(form_, WM_SYSCOMMAND, kDragMove, 0);

@@ -166,9 +166,11 @@ TEST(SkinFormDragTest, ALeftPressOnTheSkinAsksForTheCaptionDragAndOtherPressesDo
     w.send(WM_LBUTTONDOWN, 20, 20, MK_LBUTTON);
     ASSERT_EQ(w.sysCommands.size(), 1u);
     EXPECT_EQ(w.sysCommands[0], 0xF012u);
+    w.send(WM_LBUTTONDBLCLK, 20, 20, MK_LBUTTON);
+    EXPECT_EQ(w.sysCommands.size(), 2u) << "the second press of a double click drags too";
     w.skin->Draggable = false;
     w.send(WM_LBUTTONDOWN, 20, 20, MK_LBUTTON);
-    EXPECT_EQ(w.sysCommands.size(), 1u);
+    EXPECT_EQ(w.sysCommands.size(), 2u);
 }
 
 TEST(SkinButtonClickTest, AReleaseOnTheLastRowClicksAndOneRowBelowOrElsewhereDoesNot) {
