@@ -14,6 +14,7 @@
 #include "settings/SettingsRules.h"
 #include "settings/SetupForm.h"
 #include "settings/TextCompare.h"
+#include "ui/MaskRegion.h"
 #include "win32/Application.h"
 
 namespace app {
@@ -82,9 +83,15 @@ void TForm1::createComponents() {
     AppendMenuA(m, MF_STRING, Exit1, "&Exit");
     TrayIcon1->setPopupMenu(m);
 
+    // The face: the skin, then its shape. A missing shape leaves the window rectangular.
+    SkinForm1 = std::make_unique<ui::TSkinForm>(hwnd());
+    HMODULE self = GetModuleHandleA(nullptr);
+    SkinForm1->loadPicture(self, IDB_SKIN);
+    SkinForm1->loadMask(ui::loadResourceData(self, IDR_MASK2));
     skin_ = std::make_unique<ui::SkinButtonHost>(hwnd());
-    for (ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3})
+    for (ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3, &btnStart})
         skin_->add(*b);
+    SkinForm1->OnPaintOver = [this](HDC dc) { skin_->paint(dc); };
     SkinButton1.OnClick = [this] { SkinButton1Click(); };
     SkinButton5.OnClick = [this] { SkinButton5Click(); };
     SkinButton4.OnClick = [this] { SkinButton4Click(); };
@@ -372,6 +379,7 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (TrayIcon1 && TrayIcon1->ownerMessage(msg, wp, lp, result)) return result;
     if (skin_ && skin_->mouseMessage(msg, wp, lp, result)) return result;
+    if (SkinForm1 && SkinForm1->ownerMessage(msg, wp, lp, result)) return result;
     switch (msg) {
     case WM_SHOWWINDOW:
         if (wp) FormShow();
@@ -403,36 +411,9 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
         if (HIWORD(wp) == 0 && lp == 0) menuCommand(LOWORD(wp));
         return 0;
-    case WM_PAINT:
-        paint();
-        return 0;
     default:
         return defaultHandling(msg, wp, lp);
     }
-}
-
-// Until the skin picture is in place the face is drawn plainly: the title and a frame for
-// each button.
-void TForm1::paint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd(), &ps);
-    RECT client;
-    GetClientRect(hwnd(), &client);
-    HBRUSH face = CreateSolidBrush(RGB(32, 48, 72));
-    FillRect(dc, &client, face);
-    DeleteObject(face);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(230, 236, 245));
-    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    RECT title{0, 60, client.right, 100};
-    DrawTextA(dc, "Ombrix", -1, &title, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
-    for (const ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3}) {
-        RECT r = b->bounds();
-        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        DrawTextA(dc, b->hint().c_str(), -1, &r, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
-    }
-    SelectObject(dc, oldFont);
-    EndPaint(hwnd(), &ps);
 }
 
 bool startsHidden(int argc, char** argv) { return argc > 1 && std::string(argv[1]) == "h"; }

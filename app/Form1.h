@@ -17,6 +17,7 @@
 #include "settings/Switches.h"
 #include "ui/IconList.h"
 #include "ui/SkinButton.h"
+#include "ui/SkinForm.h"
 #include "ui/TrayIcon.h"
 #include "win32/Timer.h"
 #include "win32/Window.h"
@@ -142,17 +143,19 @@ private:
     void setMenuCaption();
     void setTrayDisplay();
     void setEncryptionDisplay();
-    void paint();
 
     ui::IconList iconlist_;
     std::unique_ptr<ui::TTrayIcon> TrayIcon1;
     win::UniqueMenu PopupMenu1;
+    std::unique_ptr<ui::TSkinForm> SkinForm1;
     std::unique_ptr<ui::SkinButtonHost> skin_;
     ui::TSkinButton SkinButton1{152, 296, 84, 25, "Setting"};
     ui::TSkinButton SkinButton5{163, 333, 73, 26, "About"};
     ui::TSkinButton SkinButton4{180, 371, 56, 24, "Help File"};
     ui::TSkinButton SkinButton6{186, 405, 50, 21, "Close to tray"};
     ui::TSkinButton SkinButton3{73, 481, 157, 38, "Go to  Site"};
+    // Zero width: the mouse never reaches it; only the scan timer runs its handler.
+    ui::TSkinButton btnStart{0, 0, 0, 25, ""};
 
     settings::Tsetupform* setupform_ = nullptr;
     TAbouts* abouts_ = nullptr;
