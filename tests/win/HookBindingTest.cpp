@@ -64,6 +64,19 @@ void pressCtrlE() {
     SendInput(4, in, sizeof(INPUT));
 }
 
+// Starts the program beside the recording stand-in with encryption on or off in its
+// settings; returns its window once the first showing is over (with encryption on, once the
+// hook has started), or null.
+HWND startRecorded(ProgramUnderTest& program, bool enabledEnc) {
+    settings(program, enabledEnc);
+    program.start();
+    HWND w = program.waitForMainWindow();
+    if (!w) return nullptr;
+    bool ready = enabledEnc ? waitForCalls(program, 1)
+                            : ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; });
+    return ready ? w : nullptr;
+}
+
 void exitProgram(ProgramUnderTest& program, HWND w) {
     PostMessageA(w, WM_COMMAND, kExitCommand, 0);
     EXPECT_EQ(program.process().waitForExit(20000), 0u);
@@ -73,13 +86,9 @@ void exitProgram(ProgramUnderTest& program, HWND w) {
 
 TEST(HookBindingTest, CtrlEInTheTrayStopsAndStartsTheHookWithTheFolderAndSevenOnes) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, true);
-    const std::string iniBefore = program.readFile("ombrix.ini");
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(waitForCalls(program, 1));
+    const std::string iniBefore = program.readFile("ombrix.ini");  // the program only reads it
     const std::string start = "StartHook|" + program.folder() + "|1|1|1|1|1|1|1|window=" + handleText(w);
     EXPECT_EQ(hookCalls(program)[0], start) << "the shared block holds the window before the first start";
 
@@ -96,12 +105,8 @@ TEST(HookBindingTest, CtrlEInTheTrayStopsAndStartsTheHookWithTheFolderAndSevenOn
 
 TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, true);
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(waitForCalls(program, 1));
     PostMessageA(w, WM_CLOSE, 0, 0);
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(w); }));
     // A second copy brings the window back; then the toggle is the next thing recorded.
@@ -114,12 +119,8 @@ TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {
 
 TEST(HookBindingTest, AHotKeyWithAnotherIdentifierChangesNothing) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, false);
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, false);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
     PostMessageA(w, WM_HOTKEY, 0x1234, MAKELPARAM(MOD_CONTROL, 'E'));
     // The menu toggle that follows in the queue is the first and only call.
     PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
@@ -133,12 +134,8 @@ TEST(HookBindingTest, AHotKeyWithAnotherIdentifierChangesNothing) {
 
 TEST(HookBindingTest, ExitWithEncryptionOnEndsTheHookOnceBeforeTheLibraryIsFreed) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, true);
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(waitForCalls(program, 1));
     exitProgram(program, w);
     const std::vector<std::string> all = lines(program.readFile(kCalls));
     ASSERT_EQ(all.size(), 4u) << program.readFile(kCalls);
@@ -150,24 +147,16 @@ TEST(HookBindingTest, ExitWithEncryptionOnEndsTheHookOnceBeforeTheLibraryIsFreed
 
 TEST(HookBindingTest, ExitWithEncryptionOffCallsNeitherExport) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, false);
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, false);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
     exitProgram(program, w);
     EXPECT_EQ(lines(program.readFile(kCalls)), (std::vector<std::string>{"load", "unload"}));
 }
 
 TEST(HookBindingTest, RestartWithEncryptionOnInTheFileStartsTheHookAgain) {
     ProgramUnderTest program;
-    useLibrary(program, OMBRIX_HOOKLIB_FULL);
-    settings(program, true);
-    program.start();
-    HWND w = program.waitForMainWindow();
+    HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
-    ASSERT_TRUE(waitForCalls(program, 1));
     PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
     ASSERT_TRUE(waitForCalls(program, 2));
     exitProgram(program, w);
