@@ -58,6 +58,12 @@ void TAbouts::showOrRaise() {
         SetForegroundWindow(hwnd());
         return;
     }
+    // The box lives hidden for the whole run and most runs never show it: its pictures are
+    // decoded at its first showing, not at start.
+    if (!picturesLoaded_) {
+        loadPictures();
+        picturesLoaded_ = true;
+    }
     showModal();
 }
 
@@ -67,7 +73,6 @@ void TAbouts::initialize() {
     okFont_.reset(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial"));
     placeControls();
-    loadPictures();
 }
 
 void TAbouts::placeControls() {

@@ -42,7 +42,7 @@ private:
     win::UniqueGdiObject okFont_;    // Arial
     ui::DecodedBitmap picture_;      // Image1; empty when the picture could not be decoded
     win::UniqueGdiObject okGlyph_;   // two cells side by side: enabled, disabled
-    int okGlyphCell_ = 0;
+    bool picturesLoaded_ = false;
 };
 
 }  // namespace app

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/Form1.h"
 #include "tests/win/ProgramUnderTest.h"
 
 using testing_support::ProgramUnderTest;
 
 namespace {
 
-constexpr UINT kToggleCommand = 203;  // the tray menu's encryption item
-constexpr UINT kExitCommand = 207;
+constexpr UINT kToggleCommand = app::OpenKeyloggerEncryption1;
 constexpr const char* kLibrary = "zarurarevidev.dll";
 constexpr const char* kCalls = "hookcalls.txt";
 
@@ -46,11 +46,6 @@ void useLibrary(const ProgramUnderTest& program, const char* variant) {
     ASSERT_TRUE(CopyFileA(variant, program.path(kLibrary).c_str(), FALSE));
 }
 
-void settings(const ProgramUnderTest& program, bool enabledEnc) {
-    program.writeFile("ombrix.ini", std::string("[main]\r\nenabledenc=") + (enabledEnc ? "1" : "0") +
-                                        "\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
-}
-
 // Ctrl+E pressed and released for real, as the desktop sees it.
 void pressCtrlE() {
     INPUT in[4]{};
@@ -68,7 +63,7 @@ void pressCtrlE() {
 // settings; returns its window once the first showing is over (with encryption on, once the
 // hook has started), or null.
 HWND startRecorded(ProgramUnderTest& program, bool enabledEnc) {
-    settings(program, enabledEnc);
+    program.writeSwitches({.enabledEnc = enabledEnc});
     program.start();
     HWND w = program.waitForMainWindow();
     if (!w) return nullptr;
@@ -77,10 +72,7 @@ HWND startRecorded(ProgramUnderTest& program, bool enabledEnc) {
     return ready ? w : nullptr;
 }
 
-void exitProgram(ProgramUnderTest& program, HWND w) {
-    PostMessageA(w, WM_COMMAND, kExitCommand, 0);
-    EXPECT_EQ(program.process().waitForExit(20000), 0u);
-}
+void exitProgram(ProgramUnderTest& program, HWND w) { EXPECT_EQ(program.exitByMenu(w), 0u); }
 
 }  // namespace
 
@@ -176,7 +168,7 @@ TEST_P(HookBindingFailureTest, ShowsOneBoxThenRunsAndTogglesWithoutCallingAnythi
         useLibrary(program, GetParam().first);
     else
         DeleteFileA(program.path(kLibrary).c_str());
-    settings(program, true);
+    program.writeSwitches({.enabledEnc = true});
     program.start();
     EXPECT_EQ(program.waitForMessageBox(), GetParam().second);
     program.dismissMessageBox();
@@ -201,7 +193,7 @@ TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
     DeleteFileA(program.path(kLibrary).c_str());
     ProgramUnderTest elsewhere;  // only a folder here: the planted copy and the start folder
     useLibrary(elsewhere, OMBRIX_HOOKLIB_FULL);
-    settings(program, true);
+    program.writeSwitches({.enabledEnc = true});
     // Started with the planted folder as current directory and first on PATH.
     program.startIn(elsewhere.folder(), elsewhere.folder() + ";C:\\windows\\system32;C:\\windows");
     EXPECT_EQ(program.waitForMessageBox(), "Error loading DLL.");

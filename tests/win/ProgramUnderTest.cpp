@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/Form1.h"
+#include "settings/SettingsRules.h"
 #include "tests/support/FolderTree.h"
 
 namespace testing_support {
@@ -99,6 +101,22 @@ ProgramUnderTest::~ProgramUnderTest() {
 void ProgramUnderTest::writeFile(const std::string& name, const std::string& content) const {
     std::ofstream out(path(name), std::ios::binary);
     out << content;
+}
+
+void ProgramUnderTest::writeSwitches(const settings::Switches& s) const {
+    auto bit = [](bool on) { return on ? "1" : "0"; };
+    writeFile(settings::iniFileNameFor(path(exeName_)).substr(folder_.size()),
+              std::string("[main]\r\nenabledenc=") + bit(s.enabledEnc) + "\r\nstopkeylog=" + bit(s.stopKeylog) +
+                  "\r\nenabledwhite=" + bit(s.enabledWhite) + "\r\nenabledblack=" + bit(s.enabledBlack) + "\r\n");
+}
+
+DWORD ProgramUnderTest::exitByMenu(HWND window, DWORD timeoutMs) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    PostMessageA(window, WM_COMMAND, app::Exit1, 0);
+    for (const Process& p : processes_)
+        if (p.pid() == pid) return p.waitForExit(timeoutMs);
+    return STILL_ACTIVE;
 }
 
 std::string ProgramUnderTest::readFile(const std::string& name) const { return fileText(path(name)); }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/Switches.h"
+
 namespace testing_support {
 
 // A process started by a test; ended on destruction if still running.
@@ -41,6 +43,8 @@ public:
     const std::string& folder() const noexcept { return folder_; }
     std::string path(const std::string& name) const { return folder_ + name; }
     void writeFile(const std::string& name, const std::string& content) const;
+    // Writes the settings file the copy reads (named after its executable) with `switches`.
+    void writeSwitches(const settings::Switches& switches) const;
     std::string readFile(const std::string& name) const;
     bool exists(const std::string& name) const;
 
@@ -57,6 +61,11 @@ public:
     HWND waitForWindow(const std::string& caption, const char* className = nullptr, DWORD timeoutMs = 10000) const;
     // All top-level windows of class "Ombrix" on the desktop.
     static std::vector<HWND> mainWindows();
+
+    // Chooses Exit from the tray menu of `window` and waits for its copy to end: the exit
+    // code, or STILL_ACTIVE when it did not end in time. Exit is handled after every message
+    // posted before it, so the commands before it have run by then.
+    DWORD exitByMenu(HWND window, DWORD timeoutMs = 20000);
 
     // Waits for a message box (caption "Ombrix") of a started copy and returns its text.
     std::string waitForMessageBox(DWORD timeoutMs = 10000) const;

@@ -44,9 +44,7 @@ protected:
 
     // Encryption stays off: the scan alone is under test.
     void settings(bool stopKeylog, bool enabledWhite, bool enabledBlack) {
-        program.writeFile("ombrix.ini", std::string("[main]\r\nenabledenc=0\r\nstopkeylog=") + (stopKeylog ? "1" : "0") +
-                                            "\r\nenabledwhite=" + (enabledWhite ? "1" : "0") +
-                                            "\r\nenabledblack=" + (enabledBlack ? "1" : "0") + "\r\n");
+        program.writeSwitches({false, stopKeylog, enabledWhite, enabledBlack});
     }
 
     // Replaces the program's keylogger table by one listing exactly `names`.

@@ -193,7 +193,7 @@ TEST(SettingsDialogTest, ShowingTheWindowAgainDoesNotRereadTheSettingsFile) {
     Running run(program);
     PostMessageA(run.main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(hidden(run.main));
-    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    program.writeSwitches({});
     PostMessageA(run.main, WM_USER + 0x1000, 0, 0);
     ASSERT_TRUE(ProgramUnderTest::waitUntilShown(run.main));
     HWND dialog = run.openSettings();

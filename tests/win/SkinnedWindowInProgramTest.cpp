@@ -17,7 +17,7 @@ using testing_support::ProgramUnderTest;
 
 TEST(SkinnedWindowInProgramTest, TheMainWindowIsCutToTheShapeStoredInTheProgram) {
     ProgramUnderTest program;
-    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    program.writeSwitches({});
     program.start();
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
@@ -44,6 +44,5 @@ TEST(SkinnedWindowInProgramTest, TheMainWindowIsCutToTheShapeStoredInTheProgram)
                     POINT{186 + 25, 405 + 10}, POINT{73 + 78, 481 + 19}})
         EXPECT_TRUE(PtInRegion(static_cast<HRGN>(rgn.get()), p.x, p.y)) << p.x << "," << p.y;
 
-    PostMessageA(w, WM_COMMAND, 207 /* Exit */, 0);
-    EXPECT_EQ(program.process().waitForExit(20000), 0u);
+    EXPECT_EQ(program.exitByMenu(w), 0u);
 }

@@ -154,8 +154,6 @@ TEST(StartupTest, ExitCommandEndsTheProgramWithCodeZero) {
     program.start();
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
-    constexpr WPARAM kExit1 = 207;  // the tray menu's "&Exit"
-    PostMessageA(w, WM_COMMAND, kExit1, 0);
-    EXPECT_EQ(program.process().waitForExit(15000), 0u);
+    EXPECT_EQ(program.exitByMenu(w, 15000), 0u);
     EXPECT_TRUE(ProgramUnderTest::mainWindows().empty());
 }

@@ -7,13 +7,17 @@
 
 #include <string>
 
+#include "app/Form1.h"
 #include "tests/win/ProgramUnderTest.h"
 
 using testing_support::ProgramUnderTest;
 
 namespace {
 
-enum Command : UINT { About1 = 201, Help1 = 204, AuthorSite1 = 205, LogFile1 = 206, Exit1 = 207 };
+using app::About1;
+using app::AuthorSite1;
+using app::Help1;
+using app::LogFile1;
 
 // Makes the recorder the current user's handler for a protocol such as "https", or for a
 // file type and, when `extension` is given, that extension; takes it back at the end.
@@ -63,19 +67,16 @@ private:
 };
 
 HWND startShown(ProgramUnderTest& program) {
-    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    program.writeSwitches({});
     program.start();
     HWND w = program.waitForMainWindow();
     if (w) ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; });
     return w;
 }
 
-// Exit is handled after every message posted before it: when the program has ended, so
-// have the commands, and anything they were going to show would have shown.
-void exitAfterCommands(ProgramUnderTest& program, HWND w) {
-    PostMessageA(w, WM_COMMAND, Exit1, 0);
-    EXPECT_EQ(program.process().waitForExit(20000), 0u);
-}
+// When the program has ended, so have the commands posted before Exit, and anything they
+// were going to show would have shown.
+void exitAfterCommands(ProgramUnderTest& program, HWND w) { EXPECT_EQ(program.exitByMenu(w), 0u); }
 
 }  // namespace
 
@@ -170,7 +171,7 @@ TEST(WindowCommandsTest, ViewLogOpensTheLogTheProgramWritesEvenWhenStartedFromEl
     ShellHandler log(program, "txtfile", ".log");
     elsewhere.writeFile("keyloggerstop.log", "a stop\r\n");
     program.writeFile("keyloggerstop.log", "someone else's\r\n");
-    program.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n");
+    program.writeSwitches({});
     program.startIn(elsewhere.folder());
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);

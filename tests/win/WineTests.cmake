@@ -55,7 +55,7 @@ add_executable(ombrix_installer_tests
     ${CMAKE_CURRENT_LIST_DIR}/installer/InstallerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/installer/Installation.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProgramUnderTest.cpp)
-target_link_libraries(ombrix_installer_tests PRIVATE GTest::gtest_main ole32 uuid shell32)
+target_link_libraries(ombrix_installer_tests PRIVATE ombrix_settings_core GTest::gtest_main ole32 uuid shell32)
 ombrix_target_defaults(ombrix_installer_tests)
 string(REPLACE "/" "\\\\" installer_win
     "Z:${OMBRIX_PACKAGE_TEST_DIR}/signed/ombrix-setup-${PROJECT_VERSION}.exe")
