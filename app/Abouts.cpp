@@ -111,7 +111,11 @@ void TAbouts::command(int id, int code) {
     case Label3:
         if (code == STN_CLICKED) Image1Click();
         break;
-    case OKBtn: OKBtnClick(); break;
+    // An owner-drawn button also tells of focus coming and going (BN_SETFOCUS when the box
+    // is shown): only a click closes.
+    case OKBtn:
+        if (code == BN_CLICKED) OKBtnClick();
+        break;
     case IDCANCEL: close(IDCANCEL); break;
     default: break;
     }

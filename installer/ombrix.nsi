@@ -12,8 +12,13 @@
 ;   SIGN          (optional) a command that signs the file it is given in place; it signs the
 ;                 uninstaller before it goes in and the installer once it is written
 ;   ICON          the program's icon
+;   TARGET        (optional) the installer's own processor and character set, for a 64-bit
+;                 build of the program: amd64-unicode
 
 Unicode true
+!ifdef TARGET
+    Target ${TARGET}
+!endif
 !ifndef VERSION | VERSION_QUAD | FILES | OUTFILE | ICON
     !error "scripts/package passes VERSION, VERSION_QUAD, FILES, OUTFILE and ICON"
 !endif

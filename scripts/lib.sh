@@ -5,17 +5,23 @@ jobs="${OMBRIX_JOBS:-$(nproc)}"
 
 configure_and_build() {  # folder, cmake arguments...
     local dir="$1"; shift
-    if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >"$dir.configure.log" 2>&1 \
-            || { cat "$dir.configure.log" >&2; return 1; }
-    fi
+    cmake -S "$root" -B "$dir" -G Ninja -Wno-dev "$@" >"$dir.configure.log" 2>&1 \
+        || { cat "$dir.configure.log" >&2; return 1; }
     cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1 || { tail -n 60 "$dir.build.log" >&2; return 1; }
 }
 
+# The program as it ships (build/win32), and where this machine cannot run it, its 64-bit
+# build too (build/win64). The Wine tests are registered in the build that runs here.
 build_windows() {
     mkdir -p "$build"
+    local run32=ON
+    [ "$OMBRIX_WINE_ARCH" = win64 ] && run32=OFF
     configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release
+        -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=$run32
+    if [ "$OMBRIX_WINE_ARCH" = win64 ]; then
+        configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+            -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=ON
+    fi
 }
 
 # Starts a private Xvfb unless a display is already there; the caller stops it.
@@ -44,20 +50,32 @@ stop_display() {
     return 0
 }
 
-# Wine runs the program as a 32-bit process. A kernel booted without 32-bit emulation
-# (ia32_emulation=off) refuses to start Wine's 32-bit loader, and every Windows test would
-# fail for that reason alone: say so plainly instead.
-require_wine32() {
+# Which Wine the Windows tests and scripts/run use, as OMBRIX_WINE_ARCH: win32 runs the
+# program as it ships, a 32-bit process. A kernel booted without 32-bit emulation
+# (ia32_emulation=off) refuses to start Wine's 32-bit loader; there the same sources are
+# built for 64-bit Windows and run under wine64 (win64), and the 32-bit build is only built.
+# Says so on standard error, and fails when no Wine starts at all.
+choose_wine() {
     local out
     if out=$(wine --version 2>&1); then
-        return 0
+        OMBRIX_WINE_ARCH=win32
+    elif /usr/lib/wine/wine64 --version >/dev/null 2>&1; then
+        OMBRIX_WINE_ARCH=win64
+        {
+            echo "Wine cannot start 32-bit programs on this machine: $out"
+            if dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
+                echo "(the kernel has 32-bit emulation switched off; boot it with ia32_emulation=on)."
+            fi
+            echo "The 32-bit program is built; the Windows tests run on its 64-bit build under wine64."
+        } >&2
+    else
+        echo "Wine does not start on this machine: $out" >&2
+        return 1
     fi
-    {
-        echo "Wine cannot start 32-bit programs on this machine: $out"
-        if dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
-            echo "The kernel has 32-bit emulation switched off (boot it with ia32_emulation=on);"
-        fi
-        echo "the Windows program and its tests need a machine that runs 32-bit x86 programs."
-    } >&2
-    return 1
+    export OMBRIX_WINE_ARCH
+}
+
+# The Windows build that runs here: build/win32 or build/win64.
+windows_run_dir() {
+    if [ "$OMBRIX_WINE_ARCH" = win64 ]; then echo "$build/win64"; else echo "$build/win32"; fi
 }

@@ -38,7 +38,7 @@ void DialogTemplate::edit(int id, short x, short y, short cx, short cy, DWORD st
 
 void DialogTemplate::control(int id, const std::string& className, const std::string& caption, short x, short y,
                              short cx, short cy, DWORD style, DWORD exStyle) {
-    item(id, 0, &className, caption, x, y, cx, cy, style, exStyle);
+    item(id, 0, &className, caption, x, y, cx, cy, WS_CHILD | WS_VISIBLE | style, exStyle);
 }
 
 void DialogTemplate::item(int id, WORD atom, const std::string* className, const std::string& caption, short x,

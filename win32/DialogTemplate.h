@@ -18,7 +18,7 @@ public:
     void checkBox(int id, const std::string& text, short x, short y, short cx, short cy);
     void label(int id, const std::string& text, short x, short y, short cx, short cy);
     void edit(int id, short x, short y, short cx, short cy, DWORD style);
-    // Any control: `className` is a window class name.
+    // Any control, a visible child like the others: `className` is a window class name.
     void control(int id, const std::string& className, const std::string& text, short x, short y, short cx,
                  short cy, DWORD style, DWORD exStyle = 0);
 

@@ -29,12 +29,15 @@ bool isBlank(char c) noexcept { return c == ' '; }
 
 double roundDecimals(double value, int decimals) noexcept {
     if (!std::isfinite(value) || decimals > 15) return value;
-    const double scale = std::pow(10.0, decimals);
-    const double scaled = std::fabs(value) * scale;
+    // Powers of ten from 1 upwards are exact; 10^-n is not, so negative places divide and
+    // multiply by 10^n instead of using an inexact scale (ROUND(1234,-2) is 1200 exactly).
+    const double scale = std::pow(10.0, decimals < 0 ? -decimals : decimals);
+    const double scaled = decimals < 0 ? std::fabs(value) / scale : std::fabs(value) * scale;
     if (!std::isfinite(scaled) || scaled >= 1e15) return value;  // no fraction left to round
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15g", scaled);
-    const double rounded = std::floor(std::strtod(buf, nullptr) + 0.5) / scale;
+    const double whole = std::floor(std::strtod(buf, nullptr) + 0.5);
+    const double rounded = decimals < 0 ? whole * scale : whole / scale;
     return std::signbit(value) ? -rounded : rounded;
 }
 

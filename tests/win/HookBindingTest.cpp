@@ -160,17 +160,18 @@ TEST(HookBindingTest, RestartWithEncryptionOnInTheFileStartsTheHookAgain) {
 
 // A missing library or export: one box at creation, then the window; the toggle and the hot
 // key go on working and call nothing.
-class HookBindingFailureTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+namespace {
 
-TEST_P(HookBindingFailureTest, ShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
+// `library` is the stand-in to put beside the program, or "" for none at all.
+void expectOneBoxThenNothingCalled(const char* library, const std::string& box) {
     ProgramUnderTest program;
-    if (*GetParam().first)
-        useLibrary(program, GetParam().first);
+    if (*library)
+        useLibrary(program, library);
     else
         DeleteFileA(program.path(kLibrary).c_str());
     program.writeSwitches({.enabledEnc = true});
     program.start();
-    EXPECT_EQ(program.waitForMessageBox(), GetParam().second);
+    EXPECT_EQ(program.waitForMessageBox(), box);
     program.dismissMessageBox();
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
@@ -183,10 +184,19 @@ TEST_P(HookBindingFailureTest, ShowsOneBoxThenRunsAndTogglesWithoutCallingAnythi
     EXPECT_TRUE(hookCalls(program).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(MissingPieces, HookBindingFailureTest,
-                         ::testing::Values(std::pair{"", "Error loading DLL."},
-                                           std::pair{OMBRIX_HOOKLIB_NO_START, "Cannot find the DLL functions."},
-                                           std::pair{OMBRIX_HOOKLIB_NO_END, "Cannot find the DLL functions."}));
+}  // namespace
+
+TEST(HookBindingFailureTest, NoLibraryShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
+    expectOneBoxThenNothingCalled("", "Error loading DLL.");
+}
+
+TEST(HookBindingFailureTest, NoStartHookShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
+    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_START, "Cannot find the DLL functions.");
+}
+
+TEST(HookBindingFailureTest, NoEndHookShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
+    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_END, "Cannot find the DLL functions.");
+}
 
 TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
     ProgramUnderTest program;

@@ -54,10 +54,15 @@ std::string makeTempFolder() {
     static std::atomic<int> counter{0};
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "ombrix-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(++counter) + "\\";
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
-    return folder;
+    // Wine gives process ids out again soon, so a folder of that name may be left over
+    // from an earlier test process: take the next free one.
+    const std::string stem = std::string(temp) + "ombrix-test-" + std::to_string(GetCurrentProcessId()) + "-";
+    for (int tries = 0; tries < 1000; ++tries) {
+        std::string folder = stem + std::to_string(++counter) + "\\";
+        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create " + folder);
+    }
+    throw std::runtime_error("cannot create a folder named " + stem + "N");
 }
 
 // Calls `visit` for each top-level window until it returns false.

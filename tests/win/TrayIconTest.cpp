@@ -152,8 +152,10 @@ private:
 TEST(TrayIconTest, IconRecordIsTheShellsFiveZeroLayout) {
     TTrayIcon icon(nullptr);
     const ui::NotifyIconData& d = icon.iconData();
-    EXPECT_EQ(sizeof d, 488u);
-    EXPECT_EQ(d.cbSize, 488u);
+    // The 5.0 record: 488 bytes in a 32-bit process, 504 with 64-bit handles.
+    const size_t layout = sizeof(void*) == 8 ? 504u : 488u;
+    EXPECT_EQ(sizeof d, layout);
+    EXPECT_EQ(d.cbSize, layout);
     EXPECT_EQ(d.uFlags, 7u);
     EXPECT_EQ(d.uCallbackMessage, 2048u);
     EXPECT_EQ(d.uID, static_cast<UINT>(reinterpret_cast<uintptr_t>(&icon)));

@@ -1,10 +1,12 @@
 # Windows tests, run under Wine. One prefix per build folder: a setup test starts it, a
 # cleanup test ends every Wine process of it, so a test run leaves nothing behind.
-add_test(NAME wine.prefix.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)
-set_tests_properties(wine.prefix.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
-add_test(NAME wine.prefix.stop
-    COMMAND env WINEPREFIX=${OMBRIX_WINEPREFIX} sh -c "wineserver -k; wineserver -w")
-set_tests_properties(wine.prefix.stop PROPERTIES FIXTURES_CLEANUP wine)
+if(OMBRIX_WINE_TESTS)
+    add_test(NAME wine.prefix.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)
+    set_tests_properties(wine.prefix.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+    add_test(NAME wine.prefix.stop
+        COMMAND env WINEPREFIX=${OMBRIX_WINEPREFIX} sh -c "wineserver -k; wineserver -w")
+    set_tests_properties(wine.prefix.stop PROPERTIES FIXTURES_CLEANUP wine)
+endif()
 
 file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_executable(ombrix_win_tests ${win_tests})
@@ -45,8 +47,10 @@ target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_F
 add_dependencies(ombrix_win_tests ombrix-db)
 # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
 # never run at the same time as each other.
-gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
+if(OMBRIX_WINE_TESTS)
+    gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
+endif()
 
 # The installer that the packaging test leaves in package-test/, run silently. Its tests
 # install for the current user of the prefix (folders, Start menu, registry), so they run
@@ -62,5 +66,8 @@ string(REPLACE "/" "\\\\" installer_win
 target_compile_definitions(ombrix_installer_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
     "OMBRIX_INSTALLER=\"${installer_win}\"" ${hooklib_full})
 add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database ombrix_hook_full)
-gtest_discover_tests(ombrix_installer_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop TIMEOUT 180)
+if(OMBRIX_WINE_TESTS)
+    gtest_discover_tests(ombrix_installer_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop
+        TIMEOUT 180)
+endif()
