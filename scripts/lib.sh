@@ -15,10 +15,10 @@ configure_and_build() {  # folder, cmake arguments...
 build_windows() {
     mkdir -p "$build"
     local run32=ON
-    [ "$OMBRIX_WINE_ARCH" = win64 ] && run32=OFF
+    [ "${OMBRIX_WINE_ARCH:-win32}" = win64 ] && run32=OFF
     configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=$run32
-    if [ "$OMBRIX_WINE_ARCH" = win64 ]; then
+    if [ "${OMBRIX_WINE_ARCH:-win32}" = win64 ]; then
         configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
             -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=ON
     fi

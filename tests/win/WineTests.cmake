@@ -47,9 +47,23 @@ target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_DB_TOOL=\"$<TARGET_F
 add_dependencies(ombrix_win_tests ombrix-db)
 # Tests that start ombrix.exe share the desktop and the single-instance rule, so they
 # never run at the same time as each other.
+# One test per suite: each Wine process costs seconds to start, and a suite's cases share
+# what they start and wait for. The suites are read from the sources' TEST lines.
 if(OMBRIX_WINE_TESTS)
-    gtest_discover_tests(ombrix_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 120)
+    set(win_suites "")
+    foreach(source ${win_tests})
+        file(STRINGS ${source} lines REGEX "^TEST(_F|_P)?\\([A-Za-z0-9_]+,")
+        foreach(line ${lines})
+            string(REGEX REPLACE "^TEST(_F|_P)?\\(([A-Za-z0-9_]+),.*" "\\2" suite "${line}")
+            list(APPEND win_suites ${suite})
+        endforeach()
+    endforeach()
+    list(REMOVE_DUPLICATES win_suites)
+    foreach(suite ${win_suites})
+        add_test(NAME win.${suite} COMMAND ombrix_win_tests "--gtest_filter=${suite}.*:*/${suite}.*")
+        set_tests_properties(win.${suite} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK desktop TIMEOUT 900
+            FAIL_REGULAR_EXPRESSION "0 tests from 0 test suites ran")
+    endforeach()
 endif()
 
 # The installer that the packaging test leaves in package-test/, run silently. Its tests
@@ -67,7 +81,7 @@ target_compile_definitions(ombrix_installer_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"
     "OMBRIX_INSTALLER=\"${installer_win}\"" ${hooklib_full})
 add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database ombrix_hook_full)
 if(OMBRIX_WINE_TESTS)
-    gtest_discover_tests(ombrix_installer_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-        TEST_PREFIX "win." PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop
-        TIMEOUT 180)
+    add_test(NAME win.installer COMMAND ombrix_installer_tests)
+    set_tests_properties(win.installer PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop
+        TIMEOUT 900)
 endif()
