@@ -20,30 +20,32 @@ struct ProcessFigures {
     unsigned long gdiObjects = 0;
     unsigned long userObjects = 0;
 
-    static ProcessFigures now() {
+    static ProcessFigures now() { return of(GetCurrentProcess(), GetCurrentProcessId()); }
+
+    // Another process's figures: `process` needs PROCESS_QUERY_INFORMATION and PROCESS_VM_READ.
+    static ProcessFigures of(HANDLE process, DWORD pid) {
         ProcessFigures f;
-        f.handles = handleCount();
+        f.handles = handleCount(process, pid);
         PROCESS_MEMORY_COUNTERS_EX memory{};
         memory.cb = sizeof memory;
-        if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                 sizeof memory))
+        if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
             f.privateBytes = memory.PrivateUsage;
-        if (!f.privateBytes) f.privateBytes = committedPrivateBytes();
-        f.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-        f.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+        if (!f.privateBytes) f.privateBytes = committedPrivateBytes(process);
+        f.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
+        f.userObjects = GetGuiResources(process, GR_USEROBJECTS);
         return f;
     }
 
-    static unsigned long handleCount() {
+    static unsigned long handleCount(HANDLE process = GetCurrentProcess(), DWORD pid = GetCurrentProcessId()) {
         DWORD count = 0;
-        if (GetProcessHandleCount(GetCurrentProcess(), &count) && count) return count;
-        return handlesInSystemTable();
+        if (GetProcessHandleCount(process, &count) && count) return count;
+        return handlesInSystemTable(pid);
     }
 
-    static unsigned long long committedPrivateBytes() {
+    static unsigned long long committedPrivateBytes(HANDLE process = GetCurrentProcess()) {
         unsigned long long total = 0;
         MEMORY_BASIC_INFORMATION region;
-        for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;) {
+        for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;) {
             if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
             const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
             if (next <= at) break;
@@ -65,7 +67,7 @@ private:
     };
     using QueryFn = LONG(WINAPI*)(ULONG infoClass, PVOID buffer, ULONG length, PULONG returned);
 
-    static unsigned long handlesInSystemTable() {
+    static unsigned long handlesInSystemTable(DWORD pid) {
         auto query = reinterpret_cast<QueryFn>(
             reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
         if (!query) return 0;
@@ -78,7 +80,7 @@ private:
                 auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(void*));
                 unsigned long mine = 0;
                 for (ULONG i = 0; i < entries; ++i)
-                    if (entry[i].processId == GetCurrentProcessId()) ++mine;
+                    if (entry[i].processId == pid) ++mine;
                 return mine;
             }
             buffer.resize(buffer.size() * 2);

@@ -3,13 +3,16 @@
 // shared block, so the calling pattern is checked from the library's side.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/Form1.h"
+#include "tests/support/ProcessFigures.h"
 #include "tests/win/ProgramUnderTest.h"
 
+using testing_support::ProcessFigures;
 using testing_support::ProgramUnderTest;
 
 namespace {
@@ -156,6 +159,40 @@ TEST(HookBindingTest, RestartWithEncryptionOnInTheFileStartsTheHookAgain) {
     ASSERT_TRUE(program.waitForMainWindow());
     ASSERT_TRUE(waitForCalls(program, 3));
     EXPECT_EQ(hookCalls(program)[2].rfind("StartHook|", 0), 0u);
+}
+
+// A thousand presses of the hot key over a long run: each is one call to the library, and
+// the program's handles, GDI and USER objects stay where they were after the first hundred.
+TEST(HookBindingTest, AThousandHotKeyTogglesAreOneCallEachAndLeaveNothingBehind) {
+    ProgramUnderTest program;
+    HWND w = startRecorded(program, true);
+    ASSERT_TRUE(w);
+    const ATOM hotKey = GlobalFindAtomA("Hotkey");
+    ASSERT_NE(hotKey, 0);
+    const DWORD pid = program.process().pid();
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    ASSERT_TRUE(process);
+    ProcessFigures warm;
+    size_t toggles = 0;
+    for (int batch = 0; batch < 10; ++batch) {
+        for (int i = 0; i < 100; ++i, ++toggles) PostMessageA(w, WM_HOTKEY, hotKey, MAKELPARAM(MOD_CONTROL, 'E'));
+        ASSERT_TRUE(waitForCalls(program, 1 + toggles)) << "after " << toggles << " toggles";
+        if (batch == 0) warm = ProcessFigures::of(process, pid);
+    }
+    const ProcessFigures last = ProcessFigures::of(process, pid);
+    CloseHandle(process);
+    std::printf("after 100 and 1000 toggles: handles %lu, %lu; private bytes %llu, %llu\n", warm.handles,
+                last.handles, warm.privateBytes, last.privateBytes);
+    const std::vector<std::string> calls = hookCalls(program);
+    ASSERT_EQ(calls.size(), 1 + toggles);
+    for (size_t i = 0; i < calls.size(); ++i)
+        ASSERT_EQ(calls[i].rfind(i % 2 == 0 ? "StartHook|" : "EndHook|", 0), 0u) << "call " << i << ": " << calls[i];
+    EXPECT_GT(last.handles, 0u) << "no handle count";
+    EXPECT_LE(last.handles, warm.handles + 2) << "handles";
+    EXPECT_LE(last.privateBytes, warm.privateBytes + 256 * 1024) << "private bytes";
+    EXPECT_LE(last.gdiObjects, warm.gdiObjects) << "GDI objects";
+    EXPECT_LE(last.userObjects, warm.userObjects) << "USER objects";
+    exitProgram(program, w);
 }
 
 // A missing library or export: one box at creation, then the window; the toggle and the hot
