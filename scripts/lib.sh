@@ -66,7 +66,7 @@ choose_wine() {
             if dmesg 2>/dev/null | grep -q '32-bit emulation disabled'; then
                 echo "(the kernel has 32-bit emulation switched off; boot it with ia32_emulation=on)."
             fi
-            echo "The 32-bit program is built; the Windows tests run on its 64-bit build under wine64."
+            echo "The 32-bit program is built; its 64-bit build runs here, under wine64."
         } >&2
     else
         echo "Wine does not start on this machine: $out" >&2
