@@ -63,9 +63,20 @@ public:
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                            nullptr, &si, &pi))
-            throw std::runtime_error("cannot start " + exe);
+        // A copy that a scan has just stopped may still be ending when it is started again,
+        // and Wine then now and again refuses the start for a moment: a few tries, then the
+        // system's reason.
+        DWORD error = 0;
+        for (int tries = 0; tries < 20; ++tries) {
+            if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                               nullptr, &si, &pi)) {
+                error = 0;
+                break;
+            }
+            error = GetLastError();
+            Sleep(50);
+        }
+        if (error) throw std::runtime_error("cannot start " + exe + " (error " + std::to_string(error) + ")");
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
     }
