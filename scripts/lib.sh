@@ -14,11 +14,11 @@ configure_and_build() {  # folder, cmake arguments...
 # build too (build/win64). The Wine tests are registered in the build that runs here.
 build_windows() {
     mkdir -p "$build"
-    local run32=ON
-    [ "${OMBRIX_WINE_ARCH:-win32}" = win64 ] && run32=OFF
+    local wine64=0
+    [ "${OMBRIX_WINE_ARCH:-win32}" = win64 ] && wine64=1
     configure_and_build "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=$run32
-    if [ "${OMBRIX_WINE_ARCH:-win32}" = win64 ]; then
+        -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=$([ "$wine64" = 1 ] && echo OFF || echo ON)
+    if [ "$wine64" = 1 ]; then
         configure_and_build "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
             -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WINE_TESTS=ON
     fi

@@ -141,24 +141,26 @@ TEST(SilentInstallTest, GoesIntoTheUsersLocalProgramsFolderWhenNotToldWhere) {
     EXPECT_SAME_PATH(uninstallString("InstallLocation"), withoutTrailingSlash(installed.folder()));
 }
 
+// The shortcut at `linkPath` starts the installed program with `arguments`, in its folder.
+static void expectShortcutStartsTheProgramInItsFolder(const std::string& linkPath, const Installation& installed,
+                                                      const std::string& arguments) {
+    auto link = testing_support::readShortcut(linkPath);
+    ASSERT_TRUE(link.exists) << linkPath;
+    EXPECT_SAME_PATH(link.target, installed.path("ombrix.exe"));
+    EXPECT_EQ(link.arguments, arguments);
+    EXPECT_SAME_PATH(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder()));
+}
+
 TEST(SilentInstallTest, StartMenuShortcutStartsTheProgramInItsFolder) {
     Installation installed;
     ASSERT_EQ(installed.install(), 0u);
-    auto link = testing_support::readShortcut(startMenuLink());
-    ASSERT_TRUE(link.exists);
-    EXPECT_SAME_PATH(link.target, installed.path("ombrix.exe"));
-    EXPECT_EQ(link.arguments, "");
-    EXPECT_SAME_PATH(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder()));
+    expectShortcutStartsTheProgramInItsFolder(startMenuLink(), installed, "");
 }
 
 TEST(SilentInstallTest, LogonShortcutStartsTheProgramHiddenInItsFolderByDefault) {
     Installation installed;
     ASSERT_EQ(installed.install(), 0u);
-    auto link = testing_support::readShortcut(logonLink());
-    ASSERT_TRUE(link.exists);
-    EXPECT_SAME_PATH(link.target, installed.path("ombrix.exe"));
-    EXPECT_EQ(link.arguments, "h");
-    EXPECT_SAME_PATH(withoutTrailingSlash(link.workingFolder), withoutTrailingSlash(installed.folder()));
+    expectShortcutStartsTheProgramInItsFolder(logonLink(), installed, "h");
     EXPECT_EQ(uninstallDword("StartAtLogon"), 1);
 }
 
