@@ -33,6 +33,8 @@ constexpr const char* kCaptionOpen = "Open Keyboard Encryption (Ctrl+E)";
 // Encryption switched on, but the library or its exports were not found at start: no hook
 // runs, and the tray must not say that protection does.
 constexpr const char* kHintUnavailable = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll not loaded)";
+// The library is there, but says that its hook could not be set (or was lost).
+constexpr const char* kHintNotRunning = "Ombrix - Keyboard Encryption Protection not running ...";
 
 }  // namespace
 
@@ -242,9 +244,20 @@ void TForm1::setMenuCaption() {
 
 // The icon and hint say "running" only while a hook really runs.
 void TForm1::setTrayDisplay() {
-    const bool running = switches.enabledEnc && hookBinding_.bound();
+    const bool bound = switches.enabledEnc && hookBinding_.bound();
+    const bool running = bound && !hookDown_;
     TrayIcon1->setIconIndex(running ? 0 : 1);
-    TrayIcon1->setHint(running ? kHintRunning : switches.enabledEnc ? kHintUnavailable : kHintClosing);
+    TrayIcon1->setHint(running                 ? kHintRunning
+                       : bound                 ? kHintNotRunning
+                       : switches.enabledEnc   ? kHintUnavailable
+                                               : kHintClosing);
+}
+
+// A report of an earlier start, or one that comes while the hook is stopped, is out of date.
+void TForm1::hookStateReported(WPARAM running, LPARAM session) {
+    if (!hooked || session != hookStarts_) return;
+    hookDown_ = running == 0;
+    if (TrayIcon1) setTrayDisplay();
 }
 
 void TForm1::setEncryptionDisplay() {
@@ -337,6 +350,8 @@ void TForm1::bindHookLibrary() { hookBinding_.bind(hwnd(), win::Application::exe
 // pattern holds whatever the library's state.
 void TForm1::startHooking() {
     if (hooked || !hookBinding_.bound()) return;
+    ++hookStarts_;
+    hookDown_ = false;
     hookBinding_.start(win::Application::exeFolder());
     hooked = true;
 }
@@ -345,6 +360,7 @@ void TForm1::endHooking() {
     if (!hooked) return;
     hookBinding_.end();
     hooked = false;
+    hookDown_ = false;
 }
 
 void TForm1::releaseHookLibrary() { hookBinding_.release(hwnd()); }
@@ -380,6 +396,10 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
     if (TrayIcon1 && TrayIcon1->ownerMessage(msg, wp, lp, result)) return result;
     if (skin_ && skin_->mouseMessage(msg, wp, lp, result)) return result;
     if (SkinForm1 && SkinForm1->ownerMessage(msg, wp, lp, result)) return result;
+    if (msg == hookStateMessage_ && msg != 0) {
+        hookStateReported(wp, lp);
+        return 0;
+    }
     switch (msg) {
     case WM_SHOWWINDOW:
         if (wp) FormShow();

@@ -140,6 +140,7 @@ private:
     void btnStartClick();
     void reportScanError(const std::exception& e);
 
+    void hookStateReported(WPARAM running, LPARAM session);
     void setMenuCaption();
     void setTrayDisplay();
     void setEncryptionDisplay();
@@ -165,6 +166,12 @@ private:
 
     // The keyboard-encryption library, its shared block and the hot key.
     hook::HookBinding hookBinding_;
+    // The library's word on its hook: the message it reports with, the number of starts so
+    // far (its reports name the start they belong to), and whether the latest start's hook
+    // could not be set or was lost.
+    UINT hookStateMessage_ = RegisterWindowMessageA(hook::kHookStateMessageName);
+    LPARAM hookStarts_ = 0;
+    bool hookDown_ = false;
 
     // Creation is over (FormCreate has run): from then on the window may be shown.
     bool created_ = false;

@@ -16,6 +16,10 @@ constexpr const char* kSharedBlockName = "zarurarEvidev";
 constexpr const char* kHotKeyAtomText = "Hotkey";
 constexpr UINT kHotKeyModifiers = MOD_CONTROL;
 constexpr UINT kHotKeyVirtualKey = 0x45;  // E
+// Posted by the library to the window in the shared block after each start, and whenever
+// its hook's state changes: wParam 1 when the hook runs, 0 when it does not; lParam the
+// number of starts in this run (1 for the first).
+constexpr const char* kHookStateMessageName = "ZarurarevidevHookState";
 
 // The library's exports, stdcall, results not looked at.
 using StartHookProc = int(WINAPI*)(const char* folder, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <vector>
@@ -34,6 +35,19 @@ struct ProcessFigures {
         f.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
         f.userObjects = GetGuiResources(process, GR_USEROBJECTS);
         return f;
+    }
+
+    // The threads of process `pid` now.
+    static unsigned threads(DWORD pid = GetCurrentProcessId()) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return 0;
+        unsigned count = 0;
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+            if (entry.th32OwnerProcessID == pid) ++count;
+        CloseHandle(snapshot);
+        return count;
     }
 
     static unsigned long handleCount(HANDLE process = GetCurrentProcess(), DWORD pid = GetCurrentProcessId()) {

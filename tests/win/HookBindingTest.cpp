@@ -98,6 +98,28 @@ TEST(HookBindingTest, CtrlEInTheTrayStopsAndStartsTheHookWithTheFolderAndSevenOn
     EXPECT_EQ(program.readFile("ombrix.ini"), iniBefore) << "the toggle lives in memory only";
 }
 
+// The library as it ships: no box at start, its hook thread runs while encryption is on, and
+// Ctrl+E sent by a program passes the hook and still reaches the hot key both ways.
+TEST(HookBindingTest, TheShippedLibraryStartsWithoutABoxAndCtrlEStopsAndStartsItsHook) {
+    ProgramUnderTest program;
+    useLibrary(program, OMBRIX_PROGRAM_DIR "\\zarurarevidev.dll");
+    program.writeSwitches({.enabledEnc = true});
+    const DWORD pid = program.start().pid();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
+    EXPECT_EQ(program.messageBox(), nullptr) << "a box at start";
+    const unsigned running = ProcessFigures::threads(pid);
+    pressCtrlE();
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running - 1; }))
+        << "the hook thread did not end: " << ProcessFigures::threads(pid) << " threads of " << running;
+    pressCtrlE();
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running; }))
+        << "the hook thread did not start again";
+    exitProgram(program, w);
+    EXPECT_FALSE(program.exists(kCalls));
+}
+
 TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {
     ProgramUnderTest program;
     HWND w = startRecorded(program, true);

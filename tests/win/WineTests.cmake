@@ -16,7 +16,7 @@ string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
 string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
 target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
     "OMBRIX_SOURCE_DIR=\"${source_dir_win}\"")
-add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database)
+add_dependencies(ombrix_win_tests ombrix ombrix_keylogger_database zarurarevidev)
 
 # Recording stand-ins for the keyboard-encryption library, copied beside the program.
 add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/hooklib ${CMAKE_CURRENT_BINARY_DIR}/hooklib)
@@ -79,7 +79,7 @@ string(REPLACE "/" "\\\\" installer_win
     "Z:${OMBRIX_PACKAGE_TEST_DIR}/signed/ombrix-setup-${PROJECT_VERSION}.exe")
 target_compile_definitions(ombrix_installer_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
     "OMBRIX_INSTALLER=\"${installer_win}\"" ${hooklib_full})
-add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database ombrix_hook_full)
+add_dependencies(ombrix_installer_tests ombrix ombrix_keylogger_database ombrix_hook_full zarurarevidev)
 if(OMBRIX_WINE_TESTS)
     add_test(NAME win.installer COMMAND ombrix_installer_tests)
     set_tests_properties(win.installer PROPERTIES FIXTURES_REQUIRED "wine;installer" RESOURCE_LOCK desktop
