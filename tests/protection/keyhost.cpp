@@ -1,0 +1,191 @@
+// keyhost.exe FOLDER\ : switches the keyboard-protection library on and off for the tests,
+// as the program does, without the rest of the program. It creates its window and the block
+// "zarurarEvidev" with that window's handle, and loads FOLDER\zarurarevidev.dll at the first
+// "start". It reads commands from its standard input, one a line, and answers each with one
+// line on its standard output:
+//   start        StartHook(FOLDER\, 1, 1, 1, 1, 1, 1, 1)   -> "start RESULT" | "start error TEXT"
+//   end          EndHook()                                -> "end RESULT"
+//   clock        the performance counter now              -> "clock COUNTER FREQUENCY"
+//   fg           the foreground window and its focus      -> "fg HANDLE FOCUSCLASS|CLASS|CAPTION"
+//   text CLASS   the text of the Edit in that top-level window, UTF-8 in hex -> "text HEX" | "text none"
+//   hung CLASS   IsHungAppWindow of that window           -> "hung 0|1"
+//   close CLASS  WM_CLOSE posted to it; kill CLASS ends its process -> "close 0|1", "kill 0|1"
+//   quit         EndHook when started, then leaves        -> "quit"
+// Each ZarurarevidevHookState message that reaches the window is written as "state WPARAM LPARAM".
+#include <windows.h>
+
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+using StartHookFn = int(WINAPI*)(const char*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD);
+using EndHookFn = int(WINAPI*)();
+
+std::string g_folder;
+std::mutex g_outLock;
+UINT g_stateMessage = 0;
+HMODULE g_library = nullptr;
+bool g_started = false;
+enum : UINT { kStart = WM_APP + 1, kEnd, kQuit };
+
+void answer(const std::string& line) {
+    std::lock_guard<std::mutex> lock(g_outLock);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::string className(HWND hwnd) {
+    char name[256] = {};
+    if (hwnd) GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+void start() {
+    if (!g_library) g_library = LoadLibraryA((g_folder + "zarurarevidev.dll").c_str());
+    auto fn = g_library ? reinterpret_cast<StartHookFn>(reinterpret_cast<void*>(GetProcAddress(g_library, "StartHook"))) : nullptr;
+    if (!fn) {
+        answer("start error cannot load " + g_folder + "zarurarevidev.dll (" + std::to_string(GetLastError()) + ")");
+        return;
+    }
+    int result = fn(g_folder.c_str(), 1, 1, 1, 1, 1, 1, 1);
+    g_started = true;
+    answer("start " + std::to_string(result));
+}
+
+int end() {
+    auto fn = g_library ? reinterpret_cast<EndHookFn>(reinterpret_cast<void*>(GetProcAddress(g_library, "EndHook"))) : nullptr;
+    if (!fn) return -1;
+    g_started = false;
+    return fn();
+}
+
+LRESULT CALLBACK hostWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == g_stateMessage && msg) {
+        answer("state " + std::to_string(wParam) + " " + std::to_string(lParam));
+        return 0;
+    }
+    switch (msg) {
+    case kStart: start(); return 0;
+    case kEnd: answer("end " + std::to_string(end())); return 0;
+    case kQuit:
+        if (g_started) end();
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+std::string foreground() {
+    HWND fg = GetForegroundWindow();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    HWND focus = nullptr;
+    if (fg && GetGUIThreadInfo(GetWindowThreadProcessId(fg, nullptr), &info)) focus = info.hwndFocus;
+    char caption[256] = {};
+    if (fg) GetWindowTextA(fg, caption, sizeof caption);
+    char handle[32];
+    std::snprintf(handle, sizeof handle, "%08lx", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(fg)));
+    return std::string("fg ") + handle + " " + className(focus) + "|" + className(fg) + "|" + caption;
+}
+
+std::string editText(const std::string& cls) {
+    HWND top = FindWindowA(cls.c_str(), nullptr);
+    HWND edit = top ? FindWindowExA(top, nullptr, "Edit", nullptr) : nullptr;
+    if (!edit) return "text none";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "text none";
+    std::wstring w(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(edit, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(w.data()), SMTO_ABORTIFHUNG, 5000,
+                        &got);
+    std::string utf8(got * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(got), utf8.data(),
+                                static_cast<int>(utf8.size()), nullptr, nullptr);
+    std::string hex = "text ";
+    for (int i = 0; i < n; ++i) {
+        char pair[3];
+        std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(utf8[i]));
+        hex += pair;
+    }
+    return hex;
+}
+
+void readCommands(HWND hwnd) {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string arg = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
+        if (line == "start") PostMessageA(hwnd, kStart, 0, 0);
+        else if (line == "end") PostMessageA(hwnd, kEnd, 0, 0);
+        else if (line == "quit") break;
+        else if (line == "clock") {
+            LARGE_INTEGER now, frequency;
+            QueryPerformanceCounter(&now);
+            QueryPerformanceFrequency(&frequency);
+            answer("clock " + std::to_string(now.QuadPart) + " " + std::to_string(frequency.QuadPart));
+        } else if (line == "fg") answer(foreground());
+        else if (line.rfind("text ", 0) == 0) answer(editText(arg));
+        else if (line.rfind("hung ", 0) == 0) {
+            HWND w = FindWindowA(arg.c_str(), nullptr);
+            answer(std::string("hung ") + (w && IsHungAppWindow(w) ? "1" : "0"));
+        } else if (line.rfind("close ", 0) == 0) {
+            HWND w = FindWindowA(arg.c_str(), nullptr);
+            answer(std::string("close ") + (w && PostMessageA(w, WM_CLOSE, 0, 0) ? "1" : "0"));
+        } else if (line.rfind("kill ", 0) == 0) {
+            DWORD pid = 0;
+            if (HWND w = FindWindowA(arg.c_str(), nullptr)) GetWindowThreadProcessId(w, &pid);
+            HANDLE process = pid ? OpenProcess(PROCESS_TERMINATE, FALSE, pid) : nullptr;
+            bool killed = process && TerminateProcess(process, 0);
+            if (process) CloseHandle(process);
+            answer(std::string("kill ") + (killed ? "1" : "0"));
+        } else answer("error unknown command " + line);
+    }
+    PostMessageA(hwnd, kQuit, 0, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: keyhost FOLDER\\\n");
+        return 2;
+    }
+    g_folder = argv[1];
+    if (!g_folder.empty() && g_folder.back() != '\\') g_folder += '\\';
+    g_stateMessage = RegisterWindowMessageA("ZarurarevidevHookState");
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = hostWindow;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "OmbrixKeyHost";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "Ombrix key host", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+    HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, "zarurarEvidev");
+    auto* view = block ? static_cast<unsigned char*>(MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 4)) : nullptr;
+    if (!hwnd || !view) {
+        std::fprintf(stderr, "keyhost: no window or no shared block (%lu)\n", GetLastError());
+        return 1;
+    }
+    auto handle = static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(hwnd));
+    for (int i = 0; i < 4; ++i) view[i] = static_cast<unsigned char>(handle >> (8 * i));
+    answer("ready");
+
+    std::thread commands(readCommands, hwnd);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    commands.join();
+    if (g_library) FreeLibrary(g_library);
+    UnmapViewOfFile(view);
+    CloseHandle(block);
+    answer("quit");
+    return 0;
+}
