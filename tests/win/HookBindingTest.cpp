@@ -11,9 +11,11 @@
 #include "app/Form1.h"
 #include "tests/support/ProcessFigures.h"
 #include "tests/win/ProgramUnderTest.h"
+#include "tests/win/TrayTips.h"
 
 using testing_support::ProcessFigures;
 using testing_support::ProgramUnderTest;
+using testing_support::trayTips;
 
 namespace {
 
@@ -41,6 +43,25 @@ std::vector<std::string> hookCalls(const ProgramUnderTest& program) {
 
 bool waitForCalls(const ProgramUnderTest& program, size_t count) {
     return ProgramUnderTest::waitUntil([&] { return hookCalls(program).size() >= count; }, 15000);
+}
+
+constexpr const char* kTipRunning = "Ombrix - Keyboard Encryption Protection Running ...";
+constexpr const char* kTipClosing = "Ombrix - Keyboard Encryption Protection Closing ...";
+constexpr const char* kTipNotRunning = "Ombrix - Keyboard Encryption Protection not running ...";
+
+// Waits until the program's tray icon shows `tip`; the tips shown when it did not.
+std::string waitForTip(const std::string& tip) {
+    std::string seen;
+    if (ProgramUnderTest::waitUntil([&] {
+            seen.clear();
+            for (const std::string& t : trayTips()) {
+                if (t == tip) return true;
+                seen += "[" + t + "]";
+            }
+            return false;
+        }))
+        return tip;
+    return seen.empty() ? "<no tray tip>" : seen;
 }
 
 std::string handleText(HWND w) { return std::to_string(reinterpret_cast<uintptr_t>(w)); }
@@ -109,15 +130,39 @@ TEST(HookBindingTest, TheShippedLibraryStartsWithoutABoxAndCtrlEStopsAndStartsIt
     ASSERT_TRUE(w);
     ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
     EXPECT_EQ(program.messageBox(), nullptr) << "a box at start";
+    EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
     const unsigned running = ProcessFigures::threads(pid);
     pressCtrlE();
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running - 1; }))
         << "the hook thread did not end: " << ProcessFigures::threads(pid) << " threads of " << running;
+    EXPECT_EQ(waitForTip(kTipClosing), kTipClosing);
     pressCtrlE();
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running; }))
         << "the hook thread did not start again";
+    EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
+    // A report of another start than the running one is out of date.
+    PostMessageA(w, RegisterWindowMessageA("ZarurarevidevHookState"), 0, 1);
+    ASSERT_TRUE(ProgramUnderTest::settled(w));
+    EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
     exitProgram(program, w);
     EXPECT_FALSE(program.exists(kCalls));
+}
+
+// A library that says its hook could not be set: the tray never says "Running", through a
+// stop and a new start, and the hook is still started and ended as the switch says.
+TEST(HookBindingTest, AHookTheLibraryReportsDownIsShownAsNotRunning) {
+    ProgramUnderTest program;
+    program.writeFile("hookdown.txt", "");
+    HWND w = startRecorded(program, true);
+    ASSERT_TRUE(w);
+    EXPECT_EQ(waitForTip(kTipNotRunning), kTipNotRunning);
+    PostMessageA(w, WM_HOTKEY, GlobalFindAtomA("Hotkey"), MAKELPARAM(MOD_CONTROL, 'E'));
+    ASSERT_TRUE(waitForCalls(program, 2));
+    EXPECT_EQ(waitForTip(kTipClosing), kTipClosing);
+    PostMessageA(w, WM_HOTKEY, GlobalFindAtomA("Hotkey"), MAKELPARAM(MOD_CONTROL, 'E'));
+    ASSERT_TRUE(waitForCalls(program, 3));
+    EXPECT_EQ(waitForTip(kTipNotRunning), kTipNotRunning);
+    exitProgram(program, w);
 }
 
 TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {

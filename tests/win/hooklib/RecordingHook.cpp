@@ -1,7 +1,9 @@
 // A stand-in for the keyboard-encryption library, for the tests only: it hooks nothing and
 // appends each call, its arguments and the window handle it finds in the shared block to
 // "hookcalls.txt" beside itself, so a test can check the program's side of the contract.
-// Built a second and third time without one of its exports.
+// With a file "hookdown.txt" beside it, each start reports to that window that the hook
+// could not be set, as the real library does when it cannot. Built a second and third time
+// without one of its exports.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +21,8 @@ std::string besideThisLibrary(const char* name) {
     folder.erase(folder.find_last_of('\\') + 1);
     return folder + name;
 }
+
+DWORD starts = 0;
 
 // The handle in the block "zarurarEvidev", or "none" when the block does not exist.
 std::string sharedBlockWindow() {
@@ -56,8 +60,15 @@ __declspec(dllexport) int WINAPI StartHook(const char* folder, DWORD a2, DWORD a
         line += std::to_string(a);
     }
     line += "|window=";
-    line += sharedBlockWindow();
+    const std::string window = sharedBlockWindow();
+    line += window;
     record(line);
+    ++starts;
+    if (GetFileAttributesA(besideThisLibrary("hookdown.txt").c_str()) != INVALID_FILE_ATTRIBUTES && window != "none") {
+        PostMessageA(reinterpret_cast<HWND>(std::stoul(window)), RegisterWindowMessageA("ZarurarevidevHookState"), 0,
+                     static_cast<LPARAM>(starts));
+        return 0;
+    }
     return 1;
 }
 #endif
