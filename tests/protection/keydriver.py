@@ -298,6 +298,7 @@ class Pass:
         self.sent = []
         self.got = None
         self.times_start = len(target.times()) if isinstance(target, KeyTarget) else 0
+        self.facts = None  # what a hung-target pass saw while it typed
 
     @property
     def exact(self):
@@ -516,21 +517,46 @@ class Stick:
         if self.passes and self.passes[-1].ends is None:
             self.passes[-1].ends = {label: lg.size() for label, lg in self.loggers.items()}
 
-    def run_pass(self, target, actions, speed, text_timeout=30, before_typing=None):
-        """Focuses the target and types; waits for the target to hold the expected text (or
-        the time to run out) and returns the pass."""
+    def run_pass(self, target, actions, speed, text_timeout=30, typing=None):
+        """Focuses the target and types (through `typing(pass)` when given, which returns
+        what self.type returns); waits for the target to hold the expected text (or the time
+        to run out) and returns the pass."""
         self.focus(target)
         before = target.text() or ""
         self.seal()
         p = Pass(target, speed, actions, before, {label: lg.size() for label, lg in self.loggers.items()})
         self.passes.append(p)
-        if before_typing:
-            before_typing()
-        p.sent = self.type(actions, speed)
+        p.sent = typing(p) if typing else self.type(actions, speed)
         p.got = wait_for(lambda: (lambda t: t if t == p.expected else None)(target.text()), text_timeout)
         if p.got is None:
             p.got = target.text()
         return p
+
+    def hung_typing(self, target, first, second, seconds=10, threshold=5.0):
+        """A typing for run_pass: asks the target to stop answering for `seconds`, types
+        `first` at once and `second` once the target has not answered for longer than
+        Windows' hung threshold. Returns (typing, facts), facts filled in while it types."""
+        facts = {}
+
+        def typing(p):
+            request = target.path + ".hang"
+            with open(request + ".partial", "w") as f:
+                f.write(str(seconds))
+            os.replace(request + ".partial", request)
+            if not wait_for(lambda: os.path.exists(target.path + ".hung"), 10):
+                raise Failure(f"{target.name} did not start hanging")
+            hung_at = time.monotonic()
+            sizes = {label: lg.size() for label, lg in self.loggers.items()}
+            sent = self.type(first, p.speed)
+            # The scenario needs the window to be hung by Windows' rule: no answer for longer
+            # than the threshold. Nothing is read here; the typing goes on after it.
+            time.sleep(max(0.0, hung_at + threshold + 0.5 - time.monotonic()))
+            facts["reported_hung"] = self.host.ask("hung " + target.window_class)
+            sent += self.type(second, p.speed)
+            facts["still_hung"] = not os.path.exists(target.path + ".awake")
+            facts["during_hang"] = {label: lg.captured(sizes[label]) for label, lg in self.loggers.items()}
+            return sent
+        return typing, facts
 
     def wait_captures(self, p, labels, timeout=10):
         """Waits until each named logger holds all typed characters of the pass."""

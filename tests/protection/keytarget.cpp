@@ -4,7 +4,8 @@
 // "COUNTER CODE" (QueryPerformanceCounter at that moment, the character's code), so that
 // a driver can tell when each typed character arrived.
 // A hung window on request: when OUTFILE.hang appears (holding a number of seconds), the
-// window's thread removes it, creates OUTFILE.hung and then answers nothing for that long.
+// window's thread removes it, creates OUTFILE.hung, answers nothing for that long, and then
+// creates OUTFILE.awake.
 #include <windows.h>
 
 #include <cstdio>
@@ -48,6 +49,7 @@ void hangIfAsked() {
     DeleteFileA(request.c_str());
     writeFile(g_out + ".hung", std::to_string(seconds));
     Sleep(static_cast<DWORD>(seconds) * 1000);
+    writeFile(g_out + ".awake", std::to_string(seconds));
 }
 
 LRESULT CALLBACK targetWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
