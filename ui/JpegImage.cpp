@@ -47,14 +47,21 @@ bool decode(const uint8_t* data, size_t size, HBITMAP& out, int& width, int& hei
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, const_cast<unsigned char*>(data), static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
-    info.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&info);
-    if (info.output_width == 0 || info.output_height == 0 || info.output_width > kMaxSide ||
-        info.output_height > kMaxSide || info.output_components != 3) {
+    // The declared size is checked before the decoder sizes its buffers by it: a progressive
+    // picture needs all its coefficients in memory before the first row comes out.
+    auto refuse = [&] {
         std::snprintf(err.message, sizeof err.message, "unsupported picture size or colour layout");
         jpeg_destroy_decompress(&info);
         return false;
-    }
+    };
+    if (info.image_width == 0 || info.image_height == 0 || info.image_width > kMaxSide ||
+        info.image_height > kMaxSide)
+        return refuse();
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    if (info.output_width == 0 || info.output_height == 0 || info.output_width > kMaxSide ||
+        info.output_height > kMaxSide || info.output_components != 3)
+        return refuse();
     BITMAPINFO bmi{};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
     bmi.bmiHeader.biWidth = static_cast<LONG>(info.output_width);

@@ -71,6 +71,24 @@ TEST(JpegImageTest, DecodesTheAboutBoxPicture) {
     EXPECT_TRUE(picture.bitmap);
 }
 
+// A few hundred bytes may declare a progressive picture of 60000 x 60000, whose decoding
+// needs its whole coefficient array first: the size is refused as soon as it is read,
+// before any of that is asked for.
+TEST(JpegImageTest, RefusesAHugeDeclaredSizeBeforeDecoding) {
+    std::string file = "\xFF\xD8";                                    // SOI
+    file += std::string("\xFF\xDB\x00\x43\x00", 5) + std::string(64, '\x01');  // DQT, table 0
+    file += std::string("\xFF\xC2\x00\x11\x08\xEA\x60\xEA\x60\x03"  // SOF2: 60000 x 60000, 3 parts
+                        "\x01\x11\x00\x02\x11\x00\x03\x11\x00", 19);
+    file += std::string("\xFF\xDA\x00\x0C\x03\x01\x00\x02\x00\x03\x00\x00\x00\x00", 14);  // SOS: DC first
+    file += std::string(16, '\0') + "\xFF\xD9";
+    try {
+        ui::decodeJpeg(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+        FAIL() << "decoded";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Cannot decode picture: unsupported picture size or colour layout");
+    }
+}
+
 TEST(JpegImageTest, RefusesDataThatIsNoPicture) {
     const std::string junk = "\xFF\xD8\xFF\xE0 this is not a picture at all";
     EXPECT_THROW(ui::decodeJpeg(reinterpret_cast<const uint8_t*>(junk.data()), junk.size()), std::runtime_error);
