@@ -63,7 +63,8 @@ def typed_printables(actions):
 
 def expected_text(actions, before=""):
     """What a multi-line edit holds after the actions, starting from `before` with the caret
-    at its end: Enter inserts CR LF, End goes to the end of the caret's line."""
+    at its end: Enter inserts CR LF, which the arrows and Backspace cross as one; End goes
+    to the end of the caret's line."""
     text, caret = list(before), len(before)
     for a in actions:
         if isinstance(a, str):
@@ -73,10 +74,10 @@ def expected_text(actions, before=""):
             n = 2 if caret >= 2 and text[caret - 2:caret] == ["\r", "\n"] else 1
             del text[caret - n:caret]
             caret -= n
-        elif a == LEFT:
-            caret = max(0, caret - 1)
-        elif a == RIGHT:
-            caret = min(len(text), caret + 1)
+        elif a == LEFT and caret > 0:
+            caret -= 2 if caret >= 2 and text[caret - 2:caret] == ["\r", "\n"] else 1
+        elif a == RIGHT and caret < len(text):
+            caret += 2 if text[caret:caret + 2] == ["\r", "\n"] else 1
         elif a == END:
             while caret < len(text) and text[caret] != "\r":
                 caret += 1
@@ -298,6 +299,7 @@ class Pass:
         self.sent = []
         self.got = None
         self.times_start = len(target.times()) if isinstance(target, KeyTarget) else 0
+        self.times_end = None
         self.facts = None  # what a hung-target pass saw while it typed
 
     @property
@@ -305,6 +307,9 @@ class Pass:
         return self.got == self.expected
 
     def captured(self, logger):
+        """What the logger captured during the pass; nothing if it was started later."""
+        if logger.label not in self.starts:
+            return ""
         end = self.ends[logger.label] if self.ends else None
         return logger.captured(self.starts[logger.label], end)
 
@@ -317,7 +322,7 @@ class Pass:
         counter reading into CLOCK_MONOTONIC time."""
         if not isinstance(self.target, KeyTarget):
             return []
-        arrived = [(c, t) for t, c in self.target.times()[self.times_start:] if is_printable(c)]
+        arrived = [(c, t) for t, c in self.target.times()[self.times_start:self.times_end] if is_printable(c)]
         if "".join(c for c, _ in arrived) != "".join(c for c, _ in self.sent):
             return []
         return [(counter * 1_000_000_000 // frequency - offset_ns - sent_ns) / 1e6
@@ -515,7 +520,10 @@ class Stick:
     def seal(self):
         """Ends the capture segment of the last pass here."""
         if self.passes and self.passes[-1].ends is None:
-            self.passes[-1].ends = {label: lg.size() for label, lg in self.loggers.items()}
+            p = self.passes[-1]
+            p.ends = {label: lg.size() for label, lg in self.loggers.items()}
+            if isinstance(p.target, KeyTarget):
+                p.times_end = len(p.target.times())
 
     def run_pass(self, target, actions, speed, text_timeout=30, typing=None):
         """Focuses the target and types (through `typing(pass)` when given, which returns

@@ -1,0 +1,58 @@
+#!/usr/bin/python3
+"""The driver's own arithmetic, without Wine: the edit model that says what a target must
+hold, and the in-order share that says what a logger kept. A fault here would make the
+protection tests pass or fail for the wrong reason."""
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import keydriver as kd  # noqa: E402
+
+
+class EditModel(unittest.TestCase):
+    def test_corrections_and_enter(self):
+        self.assertEqual(kd.expected_text(kd.TEXT).split("\r\n")[0], "Dear Ann, The PIN is 4271-9! Hi world.")
+        self.assertEqual(kd.expected_text(["ab", kd.ENTER, "c"]), "ab\r\nc")
+
+    def test_backspace_removes_a_whole_line_break(self):
+        self.assertEqual(kd.expected_text(["ab", kd.ENTER, kd.BS, "c"]), "abc")
+
+    def test_end_goes_to_the_end_of_the_caret_line_only(self):
+        self.assertEqual(kd.expected_text([kd.LEFT, kd.LEFT, "x", kd.END, "y"], "ab\r\ncd"), "ab\r\nxcdy")
+
+    def test_arrows_cross_a_line_break_as_one(self):
+        self.assertEqual(kd.expected_text([kd.LEFT, kd.LEFT, kd.LEFT, "x", kd.END, "y"], "ab\r\ncd"), "abxy\r\ncd")
+        self.assertEqual(kd.expected_text([kd.LEFT, kd.LEFT, kd.LEFT, kd.RIGHT, "x"], "ab\r\ncd"), "ab\r\nxcd")
+
+    def test_caret_stays_inside_the_text(self):
+        self.assertEqual(kd.expected_text([kd.BS, kd.LEFT, "a", kd.RIGHT, kd.RIGHT, "b"]), "ab")
+
+    def test_typing_continues_after_earlier_text(self):
+        self.assertEqual(kd.expected_text(["!"], "hi"), "hi!")
+
+    def test_ctrl_shortcut_edits_nothing(self):
+        self.assertEqual(kd.expected_text(["a", kd.CTRL_C, "b"]), "ab")
+
+
+class Shares(unittest.TestCase):
+    def test_typed_characters_include_those_deleted(self):
+        self.assertTrue(kd.typed_printables(kd.TEXT).startswith("Dear Ann, Tehhe"))
+
+    def test_in_order_share(self):
+        self.assertEqual(kd.share("abcd", "abcd"), 1.0)
+        self.assertEqual(kd.share("abcd", "xaxbx"), 0.5)
+        self.assertEqual(kd.share("abcd", "dcba"), 0.25)
+        self.assertEqual(kd.share("abcd", ""), 0.0)
+
+    def test_line_breaks_and_controls_are_not_captured_characters(self):
+        self.assertEqual(kd.printables("a\nb\r\x03c"), "abc")
+        self.assertEqual(kd.share("ab", "\n\n"), 0.0)
+
+    def test_percentile(self):
+        self.assertEqual(kd.percentile(list(range(101)), 99), 99)
+        self.assertEqual(kd.percentile([5.0], 50), 5.0)
+
+
+if __name__ == "__main__":
+    unittest.main()
