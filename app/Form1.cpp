@@ -425,6 +425,10 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_QUERYENDSESSION:
         WMQueryEndSession(result);
         return result;
+    case WM_ENDSESSION:
+        // Another program cancelled the shutdown: closing hides the window again.
+        if (!wp) shutdownPending = false;
+        return 0;
     case WM_ACTIVATE_INSTANCE:
         WMActivateInstance();
         return 0;

@@ -7,11 +7,12 @@
 
 #include "win32/Application.h"
 #include "win32/Win32Error.h"
+#include "win32/Window.h"
 
 namespace win {
 
 Dialog::~Dialog() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_) destroyWindow(hwnd_);
 }
 
 void Dialog::create(const DialogTemplate& layout, HWND owner) {
@@ -132,6 +133,8 @@ INT_PTR CALLBACK Dialog::trampoline(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!self) return FALSE;
+    // Handled here, so that the dialog manager does not tear down its own state either.
+    if ((msg == WM_DESTROY || msg == WM_NCDESTROY) && !destroyingWindows()) return TRUE;
     INT_PTR result = FALSE;
     try {
         result = self->handle(msg, wp, lp);

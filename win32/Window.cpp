@@ -8,6 +8,19 @@
 
 namespace win {
 
+namespace {
+// Destructions under way on the program's one window thread.
+int gDestroying = 0;
+}  // namespace
+
+void destroyWindow(HWND hwnd) noexcept {
+    ++gDestroying;
+    DestroyWindow(hwnd);
+    --gDestroying;
+}
+
+bool destroyingWindows() noexcept { return gDestroying > 0; }
+
 Window::~Window() { destroy(); }
 
 void Window::registerClass(const char* className, UINT style, HCURSOR cursor, HBRUSH background, HICON icon) {
@@ -33,7 +46,7 @@ void Window::create(const char* className, const char* title, DWORD exStyle, DWO
 }
 
 void Window::destroy() noexcept {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_) destroyWindow(hwnd_);
 }
 
 LRESULT Window::handle(UINT msg, WPARAM wp, LPARAM lp) { return defaultHandling(msg, wp, lp); }
@@ -46,6 +59,8 @@ LRESULT CALLBACK Window::trampoline(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     auto* self = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    // A forged one would end the window's life in the program while the window lives on.
+    if ((msg == WM_DESTROY || msg == WM_NCDESTROY) && !destroyingWindows()) return 0;
     LRESULT result = 0;
     try {
         result = self->handle(msg, wp, lp);

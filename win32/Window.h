@@ -7,6 +7,12 @@
 
 namespace win {
 
+// Destroys `hwnd` (and with it the windows it owns) as the program's own act. Any process
+// may send or post WM_DESTROY and WM_NCDESTROY; the trampolines take them for real only
+// while such a destruction runs, and leave every other one unhandled.
+void destroyWindow(HWND hwnd) noexcept;
+bool destroyingWindows() noexcept;
+
 class Window {
 public:
     Window() = default;

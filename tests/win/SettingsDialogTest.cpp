@@ -47,6 +47,27 @@ bool hidden(HWND w) {
 
 }  // namespace
 
+// Any program may send the hidden dialog WM_DESTROY and WM_NCDESTROY: it must still open,
+// show its switches and close as before.
+TEST(SettingsDialogTest, ForgedDestroyMessagesLeaveTheDialogWorking) {
+    ProgramUnderTest program;
+    Running run(program);
+    HWND hiddenDialog = FindWindowA("#32770", "Ombrix Setting");  // made hidden at start
+    ASSERT_TRUE(hiddenDialog);
+    DWORD_PTR answer = 0;
+    for (UINT m : {WM_DESTROY, WM_NCDESTROY}) {
+        ASSERT_TRUE(SendMessageTimeoutA(hiddenDialog, m, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+        PostMessageA(hiddenDialog, m, 0, 0);
+    }
+    ASSERT_TRUE(ProgramUnderTest::settled(run.main));
+    HWND dialog = run.openSettings();
+    ASSERT_EQ(dialog, hiddenDialog);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(dialog) != FALSE; }));
+    for (int id : {CheckBox1, CheckBox2, CheckBox3, CheckBox4}) EXPECT_TRUE(isChecked(dialog, id)) << id;
+    clickButton(dialog, IDCANCEL);
+    EXPECT_TRUE(hidden(dialog));
+}
+
 TEST(SettingsDialogTest, SettingButtonOpensTheDialogWithEverySwitchOnWithoutASettingsFile) {
     ProgramUnderTest program;
     Running run(program);

@@ -91,6 +91,40 @@ TEST(StartupTest, QueryEndSessionAgreesAndALaterCloseEndsTheProgramWithCodeZero)
     EXPECT_EQ(program.process().waitForExit(10000), 0u);
 }
 
+// A shutdown that another program cancels leaves the program as it was: the next close
+// request hides the window again.
+TEST(StartupTest, ACancelledShutdownLeavesCloseHidingTheWindow) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    ASSERT_TRUE(SendMessageTimeoutA(w, WM_ENDSESSION, FALSE, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+    // Hidden, not ending: a second copy's knock brings it back.
+    PostMessageA(w, kActivateInstance, 0, 0);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); })) << "the cancelled shutdown ended the program";
+}
+
+// Any program may send the main window a WM_NCDESTROY; it must not part the window from the
+// program, whose close steps (and Exit) must go on working.
+TEST(StartupTest, AForgedNcDestroyLeavesTheWindowWorking) {
+    ProgramUnderTest program;
+    program.start();
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(w, WM_NCDESTROY, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    PostMessageA(w, WM_NCDESTROY, 0, 0);
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !visible(w); }));
+    PostMessageA(w, kActivateInstance, 0, 0);
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return visible(w); })) << "the window was destroyed by a close request";
+    EXPECT_EQ(program.exitByMenu(w, 15000), 0u);
+}
+
 TEST(StartupTest, ActivateInstanceShowsAHiddenWindow) {
     ProgramUnderTest program;
     program.start();
