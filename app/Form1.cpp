@@ -33,6 +33,8 @@ constexpr const char* kCaptionOpen = "Open Keyboard Encryption (Ctrl+E)";
 // Encryption switched on, but the library or its exports were not found at start: no hook
 // runs, and the tray must not say that protection does.
 constexpr const char* kHintUnavailable = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll not loaded)";
+// The library was loaded, but its exports or its shared block could not be had.
+constexpr const char* kHintSetupFailed = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll could not be set up)";
 // The library is there, but says that its hook could not be set (or was lost).
 constexpr const char* kHintNotRunning = "Ombrix - Keyboard Encryption Protection not running ...";
 
@@ -249,8 +251,9 @@ void TForm1::setTrayDisplay() {
     TrayIcon1->setIconIndex(running ? 0 : 1);
     TrayIcon1->setHint(running                 ? kHintRunning
                        : bound                 ? kHintNotRunning
-                       : switches.enabledEnc   ? kHintUnavailable
-                                               : kHintClosing);
+                       : !switches.enabledEnc  ? kHintClosing
+                       : hookBinding_.loaded() ? kHintSetupFailed
+                                               : kHintUnavailable);
 }
 
 // A report of an earlier start, or one that comes while the hook is stopped, is out of date.
@@ -351,8 +354,8 @@ void TForm1::bindHookLibrary() { hookBinding_.bind(hwnd(), win::Application::exe
 void TForm1::startHooking() {
     if (hooked || !hookBinding_.bound()) return;
     ++hookStarts_;
-    hookDown_ = false;
-    hookBinding_.start(win::Application::exeFolder());
+    // Started whatever the answer, as the calling pattern has it; the answer is shown.
+    hookDown_ = !hookBinding_.start(win::Application::exeFolder());
     hooked = true;
 }
 

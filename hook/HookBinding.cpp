@@ -18,14 +18,12 @@ void HookBinding::bind(HWND mainWindow, const std::string& folder) {
     hookLibrary_.reset(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!hookLibrary_) throw std::runtime_error("Error loading DLL");
 
-    StartHook_ = reinterpret_cast<StartHookProc>(
+    // The exports are kept only once the whole set-up has succeeded: a library without its
+    // shared block must never be started.
+    auto startHook = reinterpret_cast<StartHookProc>(
         reinterpret_cast<void*>(GetProcAddress(hookLibrary_.get(), "StartHook")));
-    EndHook_ = reinterpret_cast<EndHookProc>(reinterpret_cast<void*>(GetProcAddress(hookLibrary_.get(), "EndHook")));
-    if (!StartHook_ || !EndHook_) {
-        StartHook_ = nullptr;
-        EndHook_ = nullptr;
-        throw std::runtime_error("Cannot find the DLL functions");
-    }
+    auto endHook = reinterpret_cast<EndHookProc>(reinterpret_cast<void*>(GetProcAddress(hookLibrary_.get(), "EndHook")));
+    if (!startHook || !endHook) throw std::runtime_error("Cannot find the DLL functions");
 
     mappingHandle_.reset(
         CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4, kSharedBlockName));
@@ -46,10 +44,12 @@ void HookBinding::bind(HWND mainWindow, const std::string& folder) {
     hotKeyId_ = GlobalAddAtomA(kHotKeyAtomText);
     // Ctrl+E held by another program: not reported; the menu item still toggles.
     RegisterHotKey(mainWindow, static_cast<int>(hotKeyId_), kHotKeyModifiers, kHotKeyVirtualKey);
+    StartHook_ = startHook;
+    EndHook_ = endHook;
 }
 
-void HookBinding::start(const std::string& folder) const {
-    if (StartHook_) StartHook_(folder.c_str(), 1, 1, 1, 1, 1, 1, 1);
+bool HookBinding::start(const std::string& folder) const {
+    return StartHook_ && StartHook_(folder.c_str(), 1, 1, 1, 1, 1, 1, 1) != 0;
 }
 
 void HookBinding::end() const {

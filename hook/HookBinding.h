@@ -43,13 +43,18 @@ public:
     // stops the set-up where it stands.
     void bind(HWND mainWindow, const std::string& folder);
 
-    // Whether the library and both its exports are there, so that starting runs a hook.
+    // Whether the whole set-up succeeded (the library, both exports, the shared block), so
+    // that starting runs a hook.
     bool bound() const noexcept { return StartHook_ && EndHook_; }
+    // Whether the library itself was loaded, whatever came of the rest of the set-up.
+    bool loaded() const noexcept { return static_cast<bool>(hookLibrary_); }
     // The hot key identifier (the atom); 0 when none was added.
     UINT hotKeyId() const noexcept { return hotKeyId_; }
 
-    // StartHook(folder, 1, 1, 1, 1, 1, 1, 1) and EndHook(); nothing when not bound.
-    void start(const std::string& folder) const;
+    // StartHook(folder, 1, 1, 1, 1, 1, 1, 1) and EndHook(); nothing when not bound. Start
+    // says whether the library's hook runs: false when it is not bound, or when StartHook
+    // returned 0 (a library that returns nothing in particular is taken at its word).
+    bool start(const std::string& folder) const;
     void end() const;
 
     // The destruction steps, in order: free the library, unmap and close the shared block,

@@ -48,6 +48,8 @@ bool waitForCalls(const ProgramUnderTest& program, size_t count) {
 constexpr const char* kTipRunning = "Ombrix - Keyboard Encryption Protection Running ...";
 constexpr const char* kTipClosing = "Ombrix - Keyboard Encryption Protection Closing ...";
 constexpr const char* kTipNotRunning = "Ombrix - Keyboard Encryption Protection not running ...";
+constexpr const char* kTipUnavailable = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll not loaded)";
+constexpr const char* kTipSetupFailed = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll could not be set up)";
 
 // Waits until the program's tray icon shows `tip`; the tips shown when it did not.
 std::string waitForTip(const std::string& tip) {
@@ -266,8 +268,9 @@ TEST(HookBindingTest, AThousandHotKeyTogglesAreOneCallEachAndLeaveNothingBehind)
 // key go on working and call nothing.
 namespace {
 
-// `library` is the stand-in to put beside the program, or "" for none at all.
-void expectOneBoxThenNothingCalled(const char* library, const std::string& box) {
+// `library` is the stand-in to put beside the program, or "" for none at all; `tip` what the
+// tray says of encryption, switched on, after the box.
+void expectOneBoxThenNothingCalled(const char* library, const std::string& box, const std::string& tip) {
     ProgramUnderTest program;
     if (*library)
         useLibrary(program, library);
@@ -280,6 +283,7 @@ void expectOneBoxThenNothingCalled(const char* library, const std::string& box) 
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
+    EXPECT_EQ(waitForTip(tip), tip);
     PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
     pressCtrlE();
     // Exit is the last message: when it has been handled, so have the toggles before it.
@@ -290,16 +294,25 @@ void expectOneBoxThenNothingCalled(const char* library, const std::string& box) 
 
 }  // namespace
 
+// The block's name taken by another kind of object: the set-up stops there, the library is
+// never started, and the tray says that encryption is not available.
+TEST(HookBindingFailureTest, ASharedBlockNameTakenShowsOneBoxThenNeverStartsTheLibrary) {
+    HANDLE squatter = CreateMutexA(nullptr, FALSE, "zarurarEvidev");
+    ASSERT_TRUE(squatter);
+    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_FULL, "Unable to create file mapping.", kTipSetupFailed);
+    CloseHandle(squatter);
+}
+
 TEST(HookBindingFailureTest, NoLibraryShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
-    expectOneBoxThenNothingCalled("", "Error loading DLL.");
+    expectOneBoxThenNothingCalled("", "Error loading DLL.", kTipUnavailable);
 }
 
 TEST(HookBindingFailureTest, NoStartHookShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
-    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_START, "Cannot find the DLL functions.");
+    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_START, "Cannot find the DLL functions.", kTipSetupFailed);
 }
 
 TEST(HookBindingFailureTest, NoEndHookShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
-    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_END, "Cannot find the DLL functions.");
+    expectOneBoxThenNothingCalled(OMBRIX_HOOKLIB_NO_END, "Cannot find the DLL functions.", kTipSetupFailed);
 }
 
 TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
