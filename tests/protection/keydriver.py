@@ -36,7 +36,7 @@ PROTECTED_LOGGERS = {"ll-before": "ll", "async": "async", "state": "state", "raw
 # Key pacing in seconds: (key held, pause after it). Slow is a careful typist, fast a quick one.
 # Slow holds each key longer than the 50 ms for which Wine's GetAsyncKeyState answers "up"
 # from a per-thread cache, so that the polling logger can see every key.
-SPEEDS = {"slow": (0.060, 0.060), "fast": (0.008, 0.012)}
+SPEEDS = {"slow": (0.090, 0.030), "fast": (0.008, 0.012)}
 
 BS, LEFT, RIGHT, END, ENTER = ("key", "BackSpace"), ("key", "Left"), ("key", "Right"), ("key", "End"), ("key", "Return")
 CTRL_C = ("ctrl", "c")  # copies an empty selection: edits nothing, and is not the program's hot key
@@ -103,6 +103,30 @@ def lcs(a, b):
 def share(typed, captured):
     """The share of the typed characters a capture holds in order."""
     return lcs(typed, printables(captured)) / len(typed) if typed else 0.0
+
+
+def leak_context(actions, captured):
+    """For captured characters, matched in order against the typed ones: each with the key
+    typed just before it, e.g. "'h' after BackSpace". Of equal characters, one typed right
+    after a key that is no character is taken first, as that is where a key is let through."""
+    typed = []
+    previous = "the start"
+    for a in actions:
+        if isinstance(a, str):
+            for c in a:
+                typed.append((c, previous))
+                previous = repr(c)
+        else:
+            previous = ("Ctrl+" if a[0] == "ctrl" else "") + a[1]
+    out, i = [], 0
+    for c in printables(captured):
+        same = [j for j in range(i, len(typed)) if typed[j][0] == c]
+        if not same:
+            continue
+        j = next((j for j in same if not typed[j][1].startswith("'")), same[0])
+        out.append(f"{c!r} after {typed[j][1]}")
+        i = j + 1
+    return ", ".join(out)
 
 
 def percentile(values, p):

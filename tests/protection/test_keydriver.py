@@ -49,6 +49,11 @@ class Shares(unittest.TestCase):
         self.assertEqual(kd.printables("a\nb\r\x03c"), "abc")
         self.assertEqual(kd.share("ab", "\n\n"), 0.0)
 
+    def test_leaked_characters_are_named_with_the_key_before_them(self):
+        self.assertEqual(kd.leak_context(["Teh", kd.BS, kd.BS, "he"], "h"), "'h' after BackSpace")
+        self.assertEqual(kd.leak_context(["Teh", kd.BS, kd.BS, "he"], "eh"), "'e' after 'T', 'h' after BackSpace")
+        self.assertEqual(kd.leak_context(["a", kd.CTRL_C, "b"], "b\n"), "'b' after Ctrl+c")
+
     def test_percentile(self):
         self.assertEqual(kd.percentile(list(range(101)), 99), 99)
         self.assertEqual(kd.percentile([5.0], 50), 5.0)
