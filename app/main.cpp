@@ -3,6 +3,7 @@
 
 #include "app/Abouts.h"
 #include "app/Form1.h"
+#include "app/SingleInstance.h"
 #include "settings/SetupForm.h"
 #include "settings/SetupFormB.h"
 #include "settings/SetupFormW.h"
@@ -14,14 +15,12 @@ namespace {
 constexpr DWORD kWaitForFirstCopyMs = 10000;
 constexpr DWORD kPollMs = 50;
 
-HWND runningCopy() { return FindWindowA(app::kMainWindowClass, nullptr); }
-
 void activate(HWND first) { PostMessageA(first, app::WM_ACTIVATE_INSTANCE, 0, 0); }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (HWND first = runningCopy()) {
+    if (HWND first = app::findRunningCopy()) {
         activate(first);
         return 0;
     }
@@ -29,16 +28,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // the life of the process, tells the later one that it is a second copy even before the
     // first one's window exists.
     // The handle is never closed: the mutex lives as long as the process.
+    // A name held by a process that shows no copy's window in that time is no copy: this
+    // one starts all the same, so that no other program can keep protection from starting.
     HANDLE mutex = CreateMutexA(nullptr, FALSE, "Ombrix");
     if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
         for (DWORD waited = 0; waited < kWaitForFirstCopyMs; waited += kPollMs) {
-            if (HWND first = runningCopy()) {
+            if (HWND first = app::findRunningCopy()) {
                 activate(first);
-                break;
+                return 0;
             }
             Sleep(kPollMs);
         }
-        return 0;
     }
 
     win::Application::setTitle("Ombrix");

@@ -64,6 +64,40 @@ TEST(StartupTest, FiveCopiesStartedTogetherLeaveExactlyOneRunning) {
     EXPECT_EQ(ProgramUnderTest::mainWindows().size(), 1u);
 }
 
+// Another program's window of the class "Ombrix", or its mutex "Ombrix", is no running copy:
+// the program starts all the same (after waiting for a copy's window, for the mutex).
+TEST(StartupTest, AProgramSquattingTheClassOrTheMutexDoesNotKeepItFromStarting) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "Ombrix";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    HWND squatter = CreateWindowExA(0, "Ombrix", "Ombrix", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    wc.hInstance, nullptr);
+    ASSERT_TRUE(squatter);
+    {
+        ProgramUnderTest program;
+        program.start();
+        HWND w = program.waitForMainWindow();
+        ASSERT_TRUE(w) << "a window of the class kept the program from starting";
+        EXPECT_TRUE(program.process().running());
+        EXPECT_EQ(program.exitByMenu(w), 0u);
+    }
+    DestroyWindow(squatter);
+    UnregisterClassA("Ombrix", wc.hInstance);
+
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "Ombrix");
+    ASSERT_TRUE(mutex);
+    {
+        ProgramUnderTest program;
+        program.start();
+        HWND w = program.waitForMainWindow(30000);
+        ASSERT_TRUE(w) << "the mutex kept the program from starting";
+        EXPECT_EQ(program.exitByMenu(w), 0u);
+    }
+    CloseHandle(mutex);
+}
+
 TEST(StartupTest, CloseRequestHidesTheWindowAndTheProgramGoesOn) {
     ProgramUnderTest program;
     program.start();
