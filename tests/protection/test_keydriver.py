@@ -3,7 +3,9 @@
 hold, and the in-order share that says what a logger kept. A fault here would make the
 protection tests pass or fail for the wrong reason."""
 import os
+import shutil
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -57,6 +59,52 @@ class Shares(unittest.TestCase):
     def test_percentile(self):
         self.assertEqual(kd.percentile(list(range(101)), 99), 99)
         self.assertEqual(kd.percentile([5.0], 50), 5.0)
+
+
+class Segments(unittest.TestCase):
+    """A pass owns what its loggers captured from its start to the next pass's start, and
+    pairs each typed character with its own arrival in the target."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir)
+        self.logger = kd.Logger.__new__(kd.Logger)
+        self.logger.label, self.logger.kind = "ll", "ll"
+        self.logger.path = os.path.join(self.dir, "log-ll.txt")
+        self.target = kd.KeyTarget.__new__(kd.KeyTarget)
+        self.target.name, self.target.path = "keytarget", os.path.join(self.dir, "keytarget.txt")
+
+    def append(self, path, text):
+        with open(path, "a") as f:
+            f.write(text)
+
+    def test_a_pass_keeps_only_what_was_captured_during_it(self):
+        self.append(self.logger.path, "earlier")
+        p = kd.Pass(self.target, "slow", ["abc"], "", {"ll": self.logger.size()})
+        self.append(self.logger.path, "a\nbc")
+        p.ends = {"ll": self.logger.size()}
+        self.append(self.logger.path, "later")
+        self.assertEqual(p.captured(self.logger), "a\nbc")
+        self.assertEqual(p.share(self.logger), 1.0)
+
+    def test_a_logger_started_after_a_pass_has_nothing_in_it(self):
+        p = kd.Pass(self.target, "slow", ["abc"], "", {})
+        self.append(self.logger.path, "abc")
+        self.assertEqual(p.share(self.logger), 0.0)
+
+    def test_delays_pair_each_press_with_its_character(self):
+        self.append(self.target.path + ".times", "5 120\n")
+        p = kd.Pass(self.target, "fast", ["ab"], "", {})
+        # Counter units of 100 ns; the Ctrl+C character between them is not a typed one.
+        self.append(self.target.path + ".times", "20000 97\n25000 3\n40000 98\n")
+        p.sent = [("a", 1_000_000), ("b", 2_000_000)]
+        self.assertEqual(p.delays_ms(offset_ns=500_000, frequency=10_000_000), [0.5, 1.5])
+
+    def test_no_delays_when_the_characters_did_not_arrive_in_order(self):
+        p = kd.Pass(self.target, "fast", ["ab"], "", {})
+        self.append(self.target.path + ".times", "20000 98\n40000 97\n")
+        p.sent = [("a", 1_000_000), ("b", 2_000_000)]
+        self.assertEqual(p.delays_ms(0, 10_000_000), [])
 
 
 if __name__ == "__main__":
