@@ -269,6 +269,17 @@ class KeyTarget:
             out.append((int(counter), chr(int(code))))
         return out
 
+    def slow_down(self, ms):
+        """From now on the window's thread spends `ms` on each key message it reads."""
+        done = self.path + ".busyset"
+        if os.path.exists(done):
+            os.remove(done)
+        with open(self.path + ".busy.partial", "w") as f:
+            f.write(str(ms))
+        os.replace(self.path + ".busy.partial", self.path + ".busy")
+        if not wait_for(lambda: read_bytes(done) == str(ms).encode(), 10):
+            raise Failure(f"{self.name} did not take {ms} ms a key")
+
     def close(self):
         self.stick.host.ask("close " + self.window_class)
 

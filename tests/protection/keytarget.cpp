@@ -6,6 +6,9 @@
 // A hung window on request: when OUTFILE.hang appears (holding a number of seconds), the
 // window's thread removes it, creates OUTFILE.hung, answers nothing for that long, and then
 // creates OUTFILE.awake.
+// A slow window on request: when OUTFILE.busy appears (holding milliseconds), the thread
+// removes it, creates OUTFILE.busyset with the same number and from then on spends that
+// long on each key message and character it takes from its queue.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +21,7 @@ std::string g_out;
 HWND g_edit = nullptr;
 std::FILE* g_times = nullptr;
 constexpr UINT_PTR kHangTimer = 1;
+DWORD g_busyMs = 0;
 
 std::string editText() {
     int n = GetWindowTextLengthW(g_edit);
@@ -39,14 +43,26 @@ void writeFile(const std::string& path, const std::string& bytes) {
     }
 }
 
-void hangIfAsked() {
-    std::string request = g_out + ".hang";
+int requestedNumber(const std::string& request) {
     std::FILE* f = std::fopen(request.c_str(), "rb");
-    if (!f) return;
-    int seconds = 0;
-    if (std::fscanf(f, "%d", &seconds) != 1) seconds = 0;
+    if (!f) return -1;
+    int number = 0;
+    if (std::fscanf(f, "%d", &number) != 1) number = 0;
     std::fclose(f);
     DeleteFileA(request.c_str());
+    return number;
+}
+
+void slowDownIfAsked() {
+    int ms = requestedNumber(g_out + ".busy");
+    if (ms < 0) return;
+    g_busyMs = static_cast<DWORD>(ms);
+    writeFile(g_out + ".busyset", std::to_string(ms));
+}
+
+void hangIfAsked() {
+    int seconds = requestedNumber(g_out + ".hang");
+    if (seconds < 0) return;
     writeFile(g_out + ".hung", std::to_string(seconds));
     Sleep(static_cast<DWORD>(seconds) * 1000);
     writeFile(g_out + ".awake", std::to_string(seconds));
@@ -65,7 +81,10 @@ LRESULT CALLBACK targetWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (reinterpret_cast<HWND>(lParam) == g_edit && HIWORD(wParam) == EN_CHANGE) writeFile(g_out, editText());
         return 0;
     case WM_TIMER:
-        if (wParam == kHangTimer) hangIfAsked();
+        if (wParam == kHangTimer) {
+            slowDownIfAsked();
+            hangIfAsked();
+        }
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -102,6 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             std::fprintf(g_times, "%lld %u\n", static_cast<long long>(now.QuadPart), static_cast<unsigned>(msg.wParam));
             std::fflush(g_times);
         }
+        if (g_busyMs && (msg.message == WM_KEYDOWN || msg.message == WM_CHAR)) Sleep(g_busyMs);
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
