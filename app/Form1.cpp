@@ -409,6 +409,12 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
         return defaultHandling(msg, wp, lp);
     case WM_CLOSE:
         if (FormCloseQuery()) {
+            // A dialog, box or menu of the program is open, and the code that opened it goes
+            // on when it closes: the end comes once they have all returned.
+            if (win::Application::modalDepth() > 0) {
+                win::Application::closeWhenModalLoopsEnd();
+                return 0;
+            }
             FormClose();
             destroy();
         }

@@ -323,8 +323,12 @@ void TTrayIcon::PopupAtCursor() {
     SetForegroundWindow(handler);
     win::Application::processMessages();
     if (alive.expired() || !livePopupMenu()) return;
-    auto command = static_cast<UINT>(
-        TrackPopupMenu(popupMenu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, handler, nullptr));
+    UINT command = 0;
+    {
+        win::Application::ModalLoop loop;
+        command = static_cast<UINT>(
+            TrackPopupMenu(popupMenu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, handler, nullptr));
+    }
     // The menu's loop dispatches the program's messages too; it may have freed the component.
     if (alive.expired() || !ownerIsWindow()) return;
     // The chosen item's command reaches the owner as a menu command does; the null message

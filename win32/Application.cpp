@@ -14,6 +14,17 @@ HWND gMainWindow = nullptr;
 bool gShowMainForm = true;
 bool gTerminated = false;
 int gExitCode = 0;
+int gModalDepth = 0;
+bool gCloseDeferred = false;
+
+// The thread's modal dialogs and boxes on screen, asked to close as their Cancel does.
+BOOL CALLBACK closeModalWindow(HWND w, LPARAM) {
+    char className[16] = "";
+    GetClassNameA(w, className, sizeof className);
+    if (lstrcmpA(className, "#32770") == 0 && IsWindowVisible(w) && IsWindowEnabled(w))
+        PostMessageA(w, WM_CLOSE, 0, 0);
+    return TRUE;
+}
 
 bool dispatchOne(MSG& msg) {
     if (msg.message == WM_QUIT) {
@@ -40,14 +51,33 @@ std::string withFullStop(std::string message) {
     return message;
 }
 
+Application::ModalLoop::ModalLoop() noexcept { ++gModalDepth; }
+
+Application::ModalLoop::~ModalLoop() {
+    if (--gModalDepth == 0 && gCloseDeferred) {
+        gCloseDeferred = false;
+        if (gMainWindow) PostMessageA(gMainWindow, WM_CLOSE, 0, 0);
+    }
+}
+
+int Application::modalDepth() { return gModalDepth; }
+
+void Application::closeWhenModalLoopsEnd() {
+    gCloseDeferred = true;
+    EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), &closeModalWindow, 0);
+}
+
 void Application::showError(const std::string& message) {
     HWND owner = GetActiveWindow();
+    ModalLoop loop;
     MessageBoxA(owner, withFullStop(message).c_str(), title().c_str(), MB_OK | MB_ICONERROR);
 }
 
 void Application::showException(const std::exception& e) { showError(e.what()); }
 
 void Application::showMessage(const std::string& text, HWND owner) {
+    ModalLoop loop;
     MessageBoxA(owner, text.c_str(), title().c_str(), MB_OK);
 }
 

@@ -29,6 +29,21 @@ public:
     // A plain message box: no icon, one OK button, the application title as caption.
     static void showMessage(const std::string& text, HWND owner);
 
+    // Modal loops (dialogs, message boxes, menus) run inside the handler that opened them;
+    // the code after one must find its window alive. While any runs, the main window's end
+    // waits: closeWhenModalLoopsEnd() ends every modal dialog and box of the thread (as
+    // Cancel) and the open menu, and posts WM_CLOSE to the main window once the outermost
+    // loop has returned.
+    class ModalLoop {
+    public:
+        ModalLoop() noexcept;
+        ~ModalLoop();
+        ModalLoop(const ModalLoop&) = delete;
+        ModalLoop& operator=(const ModalLoop&) = delete;
+    };
+    static int modalDepth();
+    static void closeWhenModalLoopsEnd();
+
     // Handles the messages waiting in the queue, then returns.
     static void processMessages();
     // Runs the message loop until WM_QUIT; returns its exit code.

@@ -49,6 +49,7 @@ std::vector<HWND> disableOthers(HWND dialog, HWND owner) {
 }  // namespace
 
 int Dialog::showModal() {
+    Application::ModalLoop loop;
     HWND owner = GetWindow(hwnd_, GW_OWNER);
     HWND previous = GetActiveWindow();
     modalResult_ = 0;

@@ -303,6 +303,21 @@ TEST(HookBindingFailureTest, ASharedBlockNameTakenShowsOneBoxThenNeverStartsTheL
     CloseHandle(squatter);
 }
 
+// An end request while a box of creation is up: the box goes, creation finishes, and then
+// the program ends with code 0.
+TEST(HookBindingFailureTest, AnEndRequestWhileTheCreationBoxIsUpEndsTheProgramCleanly) {
+    ProgramUnderTest program;
+    DeleteFileA(program.path(kLibrary).c_str());
+    program.start();
+    ASSERT_EQ(program.waitForMessageBox(), "Error loading DLL.");
+    HWND w = program.waitForMainWindow();
+    ASSERT_TRUE(w);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.process().waitForExit(20000), 0u);
+}
+
 TEST(HookBindingFailureTest, NoLibraryShowsOneBoxThenRunsAndTogglesWithoutCallingAnything) {
     expectOneBoxThenNothingCalled("", "Error loading DLL.", kTipUnavailable);
 }

@@ -47,6 +47,21 @@ bool hidden(HWND w) {
 
 }  // namespace
 
+// The end request of an uninstaller or a logoff while the dialog is open: the dialog goes
+// as Cancel does, the close steps run (the hook ends once), and the program ends with code 0.
+TEST(SettingsDialogTest, AnEndRequestWhileTheDialogIsOpenEndsTheProgramCleanly) {
+    ProgramUnderTest program;
+    Running run(program);
+    HWND dialog = run.openSettings();
+    ASSERT_TRUE(dialog);
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(run.main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    PostMessageA(run.main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.process().waitForExit(20000), 0u);
+    EXPECT_EQ(program.readFile("hookcalls.txt").find("EndHook"), program.readFile("hookcalls.txt").rfind("EndHook"));
+    EXPECT_NE(program.readFile("hookcalls.txt").find("EndHook"), std::string::npos) << program.readFile("hookcalls.txt");
+}
+
 // Any program may send the hidden dialog WM_DESTROY and WM_NCDESTROY: it must still open,
 // show its switches and close as before.
 TEST(SettingsDialogTest, ForgedDestroyMessagesLeaveTheDialogWorking) {
