@@ -606,9 +606,17 @@ class Stick:
         wait_for(lambda: all(p.share(self.loggers[label]) >= 1.0 for label in labels), timeout, 0.1)
 
 
+def mismatch(expected, got, context=24):
+    """Both texts from a little before their first difference, as two indented lines."""
+    got = got or ""
+    same = next((i for i, (a, b) in enumerate(zip(expected, got)) if a != b), min(len(expected), len(got)))
+    start = max(0, same - context)
+    cut = f" (from character {start})" if start else ""
+    return f"  expected{cut}: {expected[start:]!r}\n  got{cut}:      {got[start:]!r}"
+
+
 def describe_mismatch(p):
-    return (f"{p.target.name} ({p.speed}) did not receive exactly the typed text\n"
-            f"  expected: {p.expected!r}\n  got:      {p.got!r}")
+    return f"{p.target.name} ({p.speed}) did not receive exactly the typed text\n" + mismatch(p.expected, p.got)
 
 
 def summary(values):

@@ -56,6 +56,12 @@ class Shares(unittest.TestCase):
         self.assertEqual(kd.leak_context(["Teh", kd.BS, kd.BS, "he"], "eh"), "'e' after 'T', 'h' after BackSpace")
         self.assertEqual(kd.leak_context(["a", kd.CTRL_C, "b"], "b\n"), "'b' after Ctrl+c")
 
+    def test_a_mismatch_is_shown_from_a_little_before_it(self):
+        text = "x" * 40 + "The PIN"
+        self.assertEqual(kd.mismatch(text, "x" * 40 + "Teh PIN", context=3),
+                         "  expected (from character 38): 'xxThe PIN'\n  got (from character 38):      'xxTeh PIN'")
+        self.assertEqual(kd.mismatch("ab", None), "  expected: 'ab'\n  got:      ''")
+
     def test_percentile(self):
         self.assertEqual(kd.percentile(list(range(101)), 99), 99)
         self.assertEqual(kd.percentile([5.0], 50), 5.0)
