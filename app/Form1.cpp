@@ -75,6 +75,7 @@ void TForm1::createComponents() {
     // while a box of creation is up would meet a window without its lists and settings.
     TrayIcon1->setEnabled(false);
     TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
+    TrayIcon1->OnMenuCommand = [this](UINT command) { menuCommand(command); };
 
     PopupMenu1.reset(CreatePopupMenu());
     HMENU m = PopupMenu1.get();
@@ -429,7 +430,11 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
         if (wp == kTimer2Id) Timer2Timer();
         return 0;
     case WM_HOTKEY:
-        if (hookBinding_.hotKeyId() != 0 && wp == hookBinding_.hotKeyId()) OpenKeyloggerEncryption1Click();
+        // Only the hot key as it was bound: its identifier, Ctrl and E. (A program that posts
+        // exactly that, or types Ctrl+E itself, cannot be told from the user.)
+        if (hookBinding_.hotKeyId() != 0 && wp == hookBinding_.hotKeyId() &&
+            LOWORD(lp) == hook::kHotKeyModifiers && HIWORD(lp) == hook::kHotKeyVirtualKey)
+            OpenKeyloggerEncryption1Click();
         return 0;
     case WM_QUERYENDSESSION:
         WMQueryEndSession(result);
@@ -440,9 +445,6 @@ LRESULT TForm1::handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_ACTIVATE_INSTANCE:
         WMActivateInstance();
-        return 0;
-    case WM_COMMAND:
-        if (HIWORD(wp) == 0 && lp == 0) menuCommand(LOWORD(wp));
         return 0;
     default:
         return defaultHandling(msg, wp, lp);

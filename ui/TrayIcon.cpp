@@ -331,10 +331,9 @@ void TTrayIcon::PopupAtCursor() {
     }
     // The menu's loop dispatches the program's messages too; it may have freed the component.
     if (alive.expired() || !ownerIsWindow()) return;
-    // The chosen item's command reaches the owner as a menu command does; the null message
-    // makes the owner's queue run once the menu has closed.
-    if (command) PostMessageA(owner_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    // The null message makes the owner's queue run once the menu has closed.
     PostMessageA(owner_, WM_NULL, 0, 0);
+    if (command) raise(OnMenuCommand, command);
 }
 
 bool TTrayIcon::autoPopupMenu() const {
@@ -348,8 +347,8 @@ bool TTrayIcon::popup() {
     return !alive.expired();
 }
 
-// Of the top-level items marked as default the lowest-placed one is clicked, as a menu
-// command to the owner; a disabled item, a separator or a submenu's parent has no command.
+// Of the top-level items marked as default the lowest-placed one is clicked, as the menu's
+// command; a disabled item, a separator or a submenu's parent has no command.
 bool TTrayIcon::clickDefaultItem() {
     HMENU menu = livePopupMenu();
     if (!menu || !ownerIsWindow()) return true;
@@ -360,9 +359,7 @@ bool TTrayIcon::clickDefaultItem() {
         item.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE;
         if (!GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &item) || !(item.fState & MFS_DEFAULT)) continue;
         if ((item.fState & MFS_DISABLED) || (item.fType & MFT_SEPARATOR) || item.hSubMenu) return true;
-        std::weak_ptr<char> alive = life_;
-        SendMessageA(owner_, WM_COMMAND, MAKEWPARAM(item.wID, 0), 0);
-        return !alive.expired();
+        return raise(OnMenuCommand, item.wID);
     }
     return true;
 }

@@ -112,6 +112,9 @@ public:
     std::function<void()> OnMinimizeToTray;
     // Asked once, after loading: set the flag false to start with the main window hidden.
     std::function<void(bool& showMainForm)> OnStartup;
+    // The popup menu's chosen item, taken from the menu itself once it has closed. (A
+    // WM_COMMAND would do as well for the owner, but any program can post one.)
+    std::function<void(UINT command)> OnMenuCommand;
 
     // --- The owner's side ---
     // The owner passes its messages here first; true when the message is consumed (its

@@ -176,7 +176,7 @@ TEST(HookBindingTest, ShowingTheWindowFromTheTrayDoesNotStartTheHookAgain) {
     // A second copy brings the window back; then the toggle is the next thing recorded.
     program.start();
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
-    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(kToggleCommand));
     ASSERT_TRUE(waitForCalls(program, 2));
     EXPECT_EQ(hookCalls(program)[1].rfind("EndHook|", 0), 0u) << hookCalls(program)[1];
 }
@@ -187,7 +187,7 @@ TEST(HookBindingTest, AHotKeyWithAnotherIdentifierChangesNothing) {
     ASSERT_TRUE(w);
     PostMessageA(w, WM_HOTKEY, 0x1234, MAKELPARAM(MOD_CONTROL, 'E'));
     // The menu toggle that follows in the queue is the first and only call.
-    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(kToggleCommand));
     ASSERT_TRUE(waitForCalls(program, 1));
     exitProgram(program, w);
     const std::vector<std::string> calls = hookCalls(program);
@@ -221,7 +221,7 @@ TEST(HookBindingTest, RestartWithEncryptionOnInTheFileStartsTheHookAgain) {
     ProgramUnderTest program;
     HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(kToggleCommand));
     ASSERT_TRUE(waitForCalls(program, 2));
     exitProgram(program, w);
     program.start();
@@ -284,7 +284,7 @@ void expectOneBoxThenNothingCalled(const char* library, const std::string& box, 
     ASSERT_TRUE(w);
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return IsWindowVisible(w) != FALSE; }));
     EXPECT_EQ(waitForTip(tip), tip);
-    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(kToggleCommand));
     pressCtrlE();
     // Exit is the last message: when it has been handled, so have the toggles before it.
     exitProgram(program, w);
@@ -340,4 +340,29 @@ TEST(HookBindingTest, ALibraryPlantedInTheCurrentFolderOrOnPathIsNeverLoaded) {
     program.startIn(elsewhere.folder(), elsewhere.folder() + ";C:\\windows\\system32;C:\\windows");
     EXPECT_EQ(program.waitForMessageBox(), "Error loading DLL.");
     EXPECT_FALSE(elsewhere.exists(kCalls)) << "the planted library was loaded";
+}
+
+// Another program can post the main window what a menu choice or the hot key once sent: a
+// WM_COMMAND with the encryption item's or Exit's identifier, a WM_HOTKEY with the hot key's
+// atom but other keys. None of them switches protection off or ends the program; the real
+// menu and the hot key as bound still do.
+TEST(HookBindingTest, PostedMenuCommandsAndAnAlteredHotKeyChangeNothing) {
+    ProgramUnderTest program;
+    HWND w = startRecorded(program, true);
+    ASSERT_TRUE(w);
+    const ATOM hotKey = GlobalFindAtomA("Hotkey");
+    PostMessageA(w, WM_COMMAND, kToggleCommand, 0);
+    PostMessageA(w, WM_COMMAND, app::Exit1, 0);
+    PostMessageA(w, WM_HOTKEY, hotKey, MAKELPARAM(MOD_CONTROL | MOD_SHIFT, 'E'));
+    PostMessageA(w, WM_HOTKEY, hotKey, MAKELPARAM(MOD_CONTROL, 'F'));
+    ASSERT_TRUE(ProgramUnderTest::settled(w));
+    EXPECT_EQ(hookCalls(program).size(), 1u) << "protection was switched off";
+    EXPECT_TRUE(program.process().running());
+    ASSERT_TRUE(program.chooseFromTrayMenu(kToggleCommand));
+    ASSERT_TRUE(waitForCalls(program, 2));
+    EXPECT_EQ(hookCalls(program)[1].rfind("EndHook|", 0), 0u);
+    PostMessageA(w, WM_HOTKEY, hotKey, MAKELPARAM(MOD_CONTROL, 'E'));
+    ASSERT_TRUE(waitForCalls(program, 3));
+    EXPECT_EQ(hookCalls(program)[2].rfind("StartHook|", 0), 0u);
+    exitProgram(program, w);
 }

@@ -1,7 +1,10 @@
 // The test driver for ombrix.exe.
 #include "tests/win/ProgramUnderTest.h"
+#include "tests/win/TrayTips.h"
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -115,10 +118,59 @@ void ProgramUnderTest::writeSwitches(const settings::Switches& s) const {
                   "\r\nenabledwhite=" + bit(s.enabledWhite) + "\r\nenabledblack=" + bit(s.enabledBlack) + "\r\n");
 }
 
+namespace {
+
+// The tray menu's items, in their order.
+constexpr UINT kTrayMenuItems[] = {app::About1, app::MainScreen1, app::OpenKeyloggerEncryption1, app::Help1,
+                                   app::AuthorSite1, app::LogFile1, app::Exit1};
+
+// A visible popup menu of process `pid`.
+HWND popupMenuOf(DWORD pid) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32768", nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        if (IsWindowVisible(w) && GetWindowThreadProcessId(w, &owner) && owner == pid) return w;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool ProgramUnderTest::chooseFromTrayMenu(UINT command) {
+    const UINT* item = std::find(std::begin(kTrayMenuItems), std::end(kTrayMenuItems), command);
+    if (item == std::end(kTrayMenuItems)) return false;
+    HWND main = waitForMainWindow(0);
+    DWORD pid = 0;
+    // The icon answers clicks once creation is over, when the window first answers.
+    if (!main || !GetWindowThreadProcessId(main, &pid) || !settled(main)) return false;
+    // The program's icon: the one whose tip is the program's.
+    HWND icon = nullptr;
+    waitUntil([&] {
+        for (const ShownTrayIcon& shown : trayIcons())
+            if (shown.tip.rfind("Ombrix", 0) == 0) icon = shown.window;
+        return icon != nullptr;
+    });
+    if (!icon) return false;
+    RECT r{};
+    GetWindowRect(icon, &r);
+    // A click the desktop lost is made again.
+    bool opened = false;
+    for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+        rightClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        opened = waitUntil([&] { return popupMenuOf(pid) != nullptr; }, 3000);
+    }
+    if (!opened) return false;
+    // From no item selected, the first Down selects the first item.
+    for (const UINT* i = kTrayMenuItems; i <= item; ++i) pressKey(VK_DOWN);
+    pressKey(VK_RETURN);
+    if (!waitUntil([&] { return popupMenuOf(pid) == nullptr; })) return false;
+    // Exit ends the window; any other command has run once the window answers again.
+    return command == app::Exit1 || settled(main);
+}
+
 DWORD ProgramUnderTest::exitByMenu(HWND window, DWORD timeoutMs) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    PostMessageA(window, WM_COMMAND, app::Exit1, 0);
+    if (!chooseFromTrayMenu(app::Exit1)) return STILL_ACTIVE;
     for (const Process& p : processes_)
         if (p.pid() == pid) return p.waitForExit(timeoutMs);
     return STILL_ACTIVE;
@@ -247,6 +299,19 @@ void ProgramUnderTest::click(HWND window, POINT client) {
     in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     in[1].type = INPUT_MOUSE;
     in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(50);
+    SendInput(1, &in[1], sizeof(INPUT));
+    Sleep(50);
+}
+
+void ProgramUnderTest::rightClickAt(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT in[2]{};
+    in[0].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[1].type = INPUT_MOUSE;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
     SendInput(1, &in[0], sizeof(INPUT));
     Sleep(50);
     SendInput(1, &in[1], sizeof(INPUT));

@@ -62,9 +62,13 @@ public:
     // All top-level windows of class "Ombrix" on the desktop.
     static std::vector<HWND> mainWindows();
 
-    // Chooses Exit from the tray menu of `window` and waits for its copy to end: the exit
-    // code, or STILL_ACTIVE when it did not end in time. Exit is handled after every message
-    // posted before it, so the commands before it have run by then.
+    // Chooses the item `command` of the running copy's tray menu as a user does: a right
+    // click on its icon in the notification area, then the item by the keyboard. Returns once
+    // the menu has closed and the command's handler has run; false when the menu did not
+    // open or close.
+    bool chooseFromTrayMenu(UINT command);
+    // Chooses Exit from the tray menu of `window`'s copy and waits for it to end: the exit
+    // code, or STILL_ACTIVE when it did not end in time.
     DWORD exitByMenu(HWND window, DWORD timeoutMs = 20000);
 
     // Waits for a message box (caption "Ombrix") of a started copy and returns its text.
@@ -98,6 +102,8 @@ public:
     static void click(HWND window, POINT client);
     // Real key strokes: a virtual key pressed and released.
     static void pressKey(WORD vk);
+    // A real right click at a point of the screen.
+    static void rightClickAt(POINT screen);
 
 private:
     Process& launch(const std::string& args, const std::string& currentFolder, const std::string& pathVariable);

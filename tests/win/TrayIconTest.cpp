@@ -38,25 +38,28 @@ LRESULT notifyThroughWindow(TTrayIcon& icon, UINT mouseMessage) {
 }
 
 // A top-level window that passes its messages to a tray icon first, as the main window does,
-// and records the menu commands and null messages that reach it.
+// and records the icon's menu commands and the null messages that reach it. A WM_COMMAND
+// that reaches the window is recorded apart: the icon never sends one.
 class OwnerWindow : public win::Window {
 public:
     OwnerWindow() {
         registerClass("OmbrixTrayTestOwner");
         create("OmbrixTrayTestOwner", "Tray test owner", 0, WS_OVERLAPPEDWINDOW, 100, 100, 240, 160);
         icon = std::make_unique<TTrayIcon>(hwnd());
+        icon->OnMenuCommand = [this](UINT command) { commands.push_back(command); };
     }
     ~OwnerWindow() override { icon.reset(); }
 
     std::unique_ptr<TTrayIcon> icon;
     std::vector<UINT> commands;
+    std::vector<UINT> windowCommands;
     int nullMessages = 0;
 
 protected:
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp) override {
         LRESULT result = 0;
         if (icon && icon->ownerMessage(msg, wp, lp, result)) return result;
-        if (msg == WM_COMMAND && HIWORD(wp) == 0 && lp == 0) commands.push_back(LOWORD(wp));
+        if (msg == WM_COMMAND) windowCommands.push_back(LOWORD(wp));
         if (msg == WM_NULL) ++nullMessages;
         return defaultHandling(msg, wp, lp);
     }
@@ -525,6 +528,7 @@ TEST(TrayIconMenuTest, DoubleClickSendsTheDefaultItemsCommandToTheOwner) {
     ASSERT_TRUE(pumpUntil([&] { return !owner.commands.empty(); }, 2000));
     EXPECT_EQ(owner.commands, std::vector<UINT>{302});
     EXPECT_EQ(doubles, 1);
+    EXPECT_TRUE(owner.windowCommands.empty()) << "a posted command is what any program can forge";
 }
 
 TEST(TrayIconMenuTest, OfSeveralDefaultItemsTheLowestPlacedIsClicked) {

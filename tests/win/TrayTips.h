@@ -1,6 +1,6 @@
-// The tips of the notification area's icons as the desktop shows them, read from outside:
-// Wine's tray (in its explorer process) gives each icon a tooltip control, whose tools hold
-// the tips. Test support for Wine; elsewhere it finds nothing.
+// The notification area's icons as the desktop shows them, read from outside: Wine's tray
+// (in its explorer process) gives each icon a window and a tool of a tooltip control, which
+// holds the icon's tip. Test support for Wine; elsewhere it finds nothing.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +12,13 @@
 
 namespace testing_support {
 
-inline std::vector<std::string> trayTips() {
-    std::vector<std::string> tips;
+struct ShownTrayIcon {
+    HWND window;  // the tray's window for the icon: a click on it is a click on the icon
+    std::string tip;
+};
+
+inline std::vector<ShownTrayIcon> trayIcons() {
+    std::vector<ShownTrayIcon> tips;
     HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
     DWORD trayProcess = 0;
     if (!tray || !GetWindowThreadProcessId(tray, &trayProcess)) return tips;
@@ -44,11 +49,17 @@ inline std::vector<std::string> trayTips() {
             if (!ReadProcessMemory(process, text, buffer, sizeof buffer - sizeof(WCHAR), nullptr)) continue;
             char narrow[kChars * 2] = {};
             WideCharToMultiByte(CP_ACP, 0, buffer, -1, narrow, sizeof narrow - 1, nullptr, nullptr);
-            tips.emplace_back(narrow);
+            tips.push_back({info.hwnd, narrow});
         }
     }
     if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
+    return tips;
+}
+
+inline std::vector<std::string> trayTips() {
+    std::vector<std::string> tips;
+    for (const ShownTrayIcon& icon : trayIcons()) tips.push_back(icon.tip);
     return tips;
 }
 

@@ -119,7 +119,7 @@ TEST(WindowCommandsTest, AboutOpensFromMenuAndButtonAndClosesWithOk) {
     ProgramUnderTest program;
     HWND w = startShown(program);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, About1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(About1));
     HWND about = program.waitForWindow("About Ombrix");
     ASSERT_TRUE(about);
     RECT client{};
@@ -140,12 +140,11 @@ TEST(WindowCommandsTest, AboutChosenAgainWhileOpenRaisesTheOneBox) {
     ProgramUnderTest program;
     HWND w = startShown(program);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, About1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(About1));
     HWND about = program.waitForWindow("About Ombrix");
     ASSERT_TRUE(about);
-    // The tray menu still works while the box is open; a second About is one more message
-    // in the queue, followed by a marker that the box's loop handles after it.
-    PostMessageA(w, WM_COMMAND, About1, 0);
+    // The tray menu still works while the box is open; About chosen again raises the one box.
+    ASSERT_TRUE(program.chooseFromTrayMenu(About1));
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(about, IDOK)));
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(about); }));
     exitAfterCommands(program, w);
@@ -156,7 +155,7 @@ TEST(WindowCommandsTest, PictureAndTextLineOpenTheSiteAndLeaveTheBoxOpen) {
     ShellHandler https(program, "https");
     HWND w = startShown(program);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, About1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(About1));
     HWND about = program.waitForWindow("About Ombrix");
     ASSERT_TRUE(about);
     ProgramUnderTest::click(about, POINT{358 + 40, 18 + 90});  // the picture
@@ -170,7 +169,7 @@ TEST(WindowCommandsTest, WebSiteHandsTheDecipheredAddressToTheShell) {
     ShellHandler https(program, "https");
     HWND w = startShown(program);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, AuthorSite1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(AuthorSite1));
     ASSERT_TRUE(https.waitForCall());
     EXPECT_NE(https.calls().find("https://ombrix.example/"), std::string::npos) << https.calls();
 }
@@ -182,8 +181,8 @@ TEST(WindowCommandsTest, HelpAndViewLogWithTheirFilesMissingDoNothing) {
     ASSERT_TRUE(w);
     ASSERT_FALSE(program.exists("omx.chm"));
     ASSERT_FALSE(program.exists("keyloggerstop.log"));
-    PostMessageA(w, WM_COMMAND, Help1, 0);
-    PostMessageA(w, WM_COMMAND, LogFile1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(Help1));
+    ASSERT_TRUE(program.chooseFromTrayMenu(LogFile1));
     exitAfterCommands(program, w);
     EXPECT_EQ(program.messageBox(), nullptr);
     EXPECT_TRUE(chm.calls().empty());
@@ -195,7 +194,7 @@ TEST(WindowCommandsTest, HelpOpensTheHelpFileBesideTheProgram) {
     program.writeFile("omx.chm", "help");
     HWND w = startShown(program);
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, Help1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(Help1));
     ASSERT_TRUE(chm.waitForCall());
     EXPECT_NE(chm.calls().find(program.path("omx.chm")), std::string::npos) << chm.calls();
 }
@@ -210,7 +209,7 @@ TEST(WindowCommandsTest, ViewLogOpensTheLogTheProgramWritesEvenWhenStartedFromEl
     program.startIn(elsewhere.folder());
     HWND w = program.waitForMainWindow();
     ASSERT_TRUE(w);
-    PostMessageA(w, WM_COMMAND, LogFile1, 0);
+    ASSERT_TRUE(program.chooseFromTrayMenu(LogFile1));
     ASSERT_TRUE(log.waitForCall());
     EXPECT_NE(log.calls().find(elsewhere.path("keyloggerstop.log")), std::string::npos) << log.calls();
 }
