@@ -82,9 +82,12 @@ bool KeyGate::keyDown(const KeyEvent& e, KeyEnvironment& env) {
     Target target;
     if (!env.findTarget(target)) return passDown(e, env, nullptr);
     if (target.ordinaryOnly || !target.answering) return passDown(e, env, &target);
-    // A key that passed through to this thread has not been read yet: a character handed
-    // over now would be read before it.
-    if (awaiting_ && orderTarget_.thread == target.thread) return passDown(e, env, &target);
+    // A key that passed through to this thread may not have been read yet: a character
+    // handed over now would be read before it. It takes the ordinary path too, behind it.
+    if (awaiting_ && orderTarget_.thread == target.thread) {
+        if (!env.orderReached(orderTarget_)) return passDown(e, env, &target);
+        awaiting_ = false;
+    }
 
     char16_t ch = 0;
     const int count = env.translate(e, m, target, ch);
@@ -109,13 +112,8 @@ bool KeyGate::passDown(const KeyEvent& e, KeyEnvironment& env, const Target* kno
     }
     awaiting_ = true;
     orderTarget_ = target;
-    ++sequence_;
-    env.requestOrderProbe(target, sequence_);
+    env.markOrder(target);
     return false;
-}
-
-void KeyGate::orderAnswered(std::uint32_t sequence) noexcept {
-    if (awaiting_ && sequence == sequence_) awaiting_ = false;
 }
 
 }  // namespace keyguard

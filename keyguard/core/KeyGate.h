@@ -57,10 +57,13 @@ public:
     virtual int translate(const KeyEvent& e, const Modifiers& m, const Target& target, char16_t& ch) = 0;
     // Hands `ch` to the target as one typed character; false when the target refused it
     // (a window of a higher integrity level, a closing one, a character its code page lacks).
+    // A character handed over is read before any key still waiting in the target's input.
     virtual bool post(const Target& target, const KeyEvent& e, char16_t ch, bool repeat) = 0;
-    // Asks the target's thread to answer once it has read the input queued so far; its
-    // answer comes back through KeyGate::orderAnswered(sequence).
-    virtual void requestOrderProbe(const Target& target, std::uint32_t sequence) = 0;
+    // Marks the target so that it shows when its thread has read every key queued to it so
+    // far, the key being decided included (which is queued only after the decision).
+    virtual void markOrder(const Target& target) = 0;
+    // Whether the target marked last has shown that.
+    virtual bool orderReached(const Target& target) = 0;
 
 protected:
     ~KeyEnvironment() = default;
@@ -78,13 +81,8 @@ public:
     // target, or it is the release of such a key), false when it passes on.
     bool handle(const KeyEvent& e, KeyEnvironment& env);
 
-    // The answer to the probe `sequence`: the thread it was sent to has read every key that
-    // passed through before it.
-    void orderAnswered(std::uint32_t sequence) noexcept;
-    // Whether a thread's answer is still awaited; its target and sequence, to ask again.
+    // Whether a thread has yet to read a key that passed through to it.
     bool awaitingOrder() const noexcept { return awaiting_; }
-    const Target& orderTarget() const noexcept { return orderTarget_; }
-    std::uint32_t orderSequence() const noexcept { return sequence_; }
 
 private:
     enum class Press : std::uint8_t { None, Passed, Protected };
@@ -98,7 +96,6 @@ private:
     bool deadKeyPending_ = false;  // a dead key passed; the next key composes with it
     bool awaiting_ = false;
     Target orderTarget_{};
-    std::uint32_t sequence_ = 0;
 };
 
 }  // namespace keyguard

@@ -17,8 +17,8 @@ constexpr UINT kRefreshMs = 200;
 // steps, which wait for nothing.)
 constexpr DWORD kThreadWaitMs = 10000;
 
-// Thread messages of the hook thread.
-constexpr UINT kProbeOrder = WM_APP + 1;  // wParam: sequence, lParam: the target window
+// Thread message of the hook thread: mark a target's order (lParam: the window).
+constexpr UINT kMarkOrder = WM_APP + 1;
 
 // --- State of the hook thread ---------------------------------------------------------
 HHOOK hook = nullptr;
@@ -29,7 +29,7 @@ UINT hookStateMessage = 0;
 bool reportedRunning = false;
 bool capsLockOn = false;
 bool capsLockHeld = false;
-std::uint32_t probeSeenAtTick = 0;  // the sequence awaited at the last refresh
+int marksPending = 0;  // order marks asked for and not yet made
 
 void report(bool running) {
     reportedRunning = running;
@@ -113,9 +113,17 @@ public:
         return PostMessageA(window, WM_CHAR, static_cast<BYTE>(narrow[0]), data) != FALSE;
     }
 
-    void requestOrderProbe(const Target& target, std::uint32_t sequence) override {
-        // Sent once the key has left the hook, so that it is queued before the probe.
-        PostThreadMessageW(GetCurrentThreadId(), kProbeOrder, sequence, reinterpret_cast<LPARAM>(target.window));
+    // A window paints only once its thread has read every message and key queued before
+    // the paint was asked for. So a pixel of the target is made invalid, and while any of it
+    // stays invalid, a key queued before may still be unread. The mark is made once the key
+    // has left the hook, so that the key is queued before it.
+    void markOrder(const Target& target) override {
+        if (PostThreadMessageW(GetCurrentThreadId(), kMarkOrder, 0, reinterpret_cast<LPARAM>(target.window)))
+            ++marksPending;
+    }
+
+    bool orderReached(const Target& target) override {
+        return marksPending == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE);
     }
 
 private:
@@ -124,23 +132,11 @@ private:
 
 SystemKeyboard keyboard;
 
-// The probe's answers come back here, on the hook thread. The first answer says that the
-// target has taken its sent messages; the second, sent after it, that it has come back to
-// its queue once more, past the key that was queued before the first.
-void CALLBACK probeAnswered(HWND window, UINT, ULONG_PTR data, LRESULT) {
-    const auto sequence = static_cast<std::uint32_t>(data >> 1);
-    if (data & 1) {
-        if (!SendMessageCallbackW(window, WM_NULL, 0, 0, probeAnswered, data & ~static_cast<ULONG_PTR>(1)))
-            gate.orderAnswered(sequence);
-        return;
-    }
-    gate.orderAnswered(sequence);
-}
-
-void sendProbe(HWND window, std::uint32_t sequence) {
-    const ULONG_PTR data = static_cast<ULONG_PTR>(sequence) << 1 | 1;
-    // A window that is gone has nothing left to read.
-    if (!SendMessageCallbackW(window, WM_NULL, 0, 0, probeAnswered, data)) gate.orderAnswered(sequence);
+void makeOrderMark(HWND window) {
+    const RECT pixel{0, 0, 1, 1};
+    // No erasing: the window paints that pixel over itself.
+    RedrawWindow(window, &pixel, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+    --marksPending;
 }
 
 LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
@@ -178,13 +174,6 @@ void refresh() {
         // The old hook may still be in place, but nobody can tell: say what is known.
         report(false);
     }
-    // A probe unanswered for a whole interval is sent again: its window may have gone
-    // without answering, or the thread may have read the first one before the key came.
-    if (gate.awaitingOrder()) {
-        if (probeSeenAtTick == gate.orderSequence())
-            sendProbe(static_cast<HWND>(gate.orderTarget().window), gate.orderSequence());
-        probeSeenAtTick = gate.orderSequence();
-    }
 }
 
 struct StartRequest {
@@ -205,7 +194,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     sessionNumber = request->session;
     hookStateMessage = RegisterWindowMessageW(kHookStateMessage);
     gate.reset();
-    probeSeenAtTick = 0;
+    marksPending = 0;
     capsLockOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
     capsLockHeld = false;
 
@@ -222,8 +211,8 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (msg.hwnd == nullptr && msg.message == WM_TIMER) {
                 refresh();
-            } else if (msg.hwnd == nullptr && msg.message == kProbeOrder) {
-                sendProbe(reinterpret_cast<HWND>(msg.lParam), static_cast<std::uint32_t>(msg.wParam));
+            } else if (msg.hwnd == nullptr && msg.message == kMarkOrder) {
+                makeOrderMark(reinterpret_cast<HWND>(msg.lParam));
             } else {
                 DispatchMessageW(&msg);
             }
