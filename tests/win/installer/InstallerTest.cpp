@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "generated/Version.h"
+#include "tests/win/TrayTips.h"
 #include "tests/win/installer/Installation.h"
 
 using testing_support::Installation;
@@ -210,7 +211,14 @@ TEST(LogonStartTest, StartsFromAnotherCurrentFolderFindsItsTableAndGoesToTheTray
         },
         10000))
         << "the argument h";
-    EXPECT_EQ(shown, Files{}) << "the table was found";
+    EXPECT_EQ(shown, Files{}) << "the table was found, and the library beside the program loaded";
+    // The installed library's hook runs: the tray says so.
+    const std::string running = "Ombrix - Keyboard Encryption Protection Running ...";
+    std::vector<std::string> tips;
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] {
+        tips = testing_support::trayTips();
+        return std::find(tips.begin(), tips.end(), running) != tips.end();
+    })) << "tray tips: " << (tips.empty() ? std::string("none") : tips.front());
     EXPECT_EQ(testing_support::endAsAtLogoff(w, program), 0u);
 }
 
