@@ -11,18 +11,17 @@
 
 namespace {
 
-std::string besideThisLibrary(const char* name) {
+// The library's folder may have a name that the ANSI code page cannot hold.
+std::wstring besideThisLibrary(const wchar_t* name) {
     HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&besideThisLibrary), &self);
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(self, path, MAX_PATH);
-    std::string folder(path);
-    folder.erase(folder.find_last_of('\\') + 1);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&besideThisLibrary), &self);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(self, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.erase(folder.find_last_of(L'\\') + 1);
     return folder + name;
 }
-
-DWORD starts = 0;
 
 // The handle in the block "zarurarEvidev", or "none" when the block does not exist.
 std::string sharedBlockWindow() {
@@ -39,7 +38,7 @@ std::string sharedBlockWindow() {
 }
 
 void record(const std::string& line) {
-    std::FILE* f = std::fopen(besideThisLibrary("hookcalls.txt").c_str(), "ab");
+    std::FILE* f = _wfopen(besideThisLibrary(L"hookcalls.txt").c_str(), L"ab");
     if (!f) return;
     std::fputs(line.c_str(), f);
     std::fputs("\r\n", f);
@@ -63,8 +62,9 @@ __declspec(dllexport) int WINAPI StartHook(const char* folder, DWORD a2, DWORD a
     const std::string window = sharedBlockWindow();
     line += window;
     record(line);
+    static DWORD starts = 0;
     ++starts;
-    if (GetFileAttributesA(besideThisLibrary("hookdown.txt").c_str()) != INVALID_FILE_ATTRIBUTES && window != "none") {
+    if (GetFileAttributesW(besideThisLibrary(L"hookdown.txt").c_str()) != INVALID_FILE_ATTRIBUTES && window != "none") {
         PostMessageA(reinterpret_cast<HWND>(std::stoul(window)), RegisterWindowMessageA("ZarurarevidevHookState"), 0,
                      static_cast<LPARAM>(starts));
         return 0;
