@@ -53,19 +53,47 @@ namespace {
 
 std::string programDir() { return OMBRIX_PROGRAM_DIR "\\"; }
 
-std::string makeTempFolder() {
+std::wstring widen(const std::string& ansi) {
+    std::wstring wide(ansi.size(), L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                                static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(n));
+    return wide;
+}
+
+std::wstring makeTempFolder(FolderName name) {
     static std::atomic<int> counter{0};
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
     // Wine gives process ids out again soon, so a folder of that name may be left over
     // from an earlier test process: take the next free one.
-    const std::string stem = std::string(temp) + "ombrix-test-" + std::to_string(GetCurrentProcessId()) + "-";
+    const std::wstring prefix = name == FolderName::BeyondAnsi ? L"ombrix-test-\u0394-" : L"ombrix-test-";
+    const std::wstring stem = std::wstring(temp) + prefix + std::to_wstring(GetCurrentProcessId()) + L"-";
     for (int tries = 0; tries < 1000; ++tries) {
-        std::string folder = stem + std::to_string(++counter) + "\\";
-        if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create " + folder);
+        std::wstring folder = stem + std::to_wstring(++counter) + L"\\";
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a test folder");
     }
-    throw std::runtime_error("cannot create a folder named " + stem + "N");
+    throw std::runtime_error("cannot create a test folder: every name is taken");
+}
+
+// `folder` as the ANSI calls of the tests reach it: its name when the code page holds it
+// exactly, else its short form, which it does.
+std::string ansiFolder(const std::wstring& folder) {
+    auto exactly = [](const wchar_t* wide, std::string& ansi) {
+        char buffer[MAX_PATH * 2] = "";
+        BOOL lossy = FALSE;
+        int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer, sizeof buffer, nullptr, &lossy);
+        ansi = buffer;
+        return n > 0 && !lossy;
+    };
+    std::string ansi;
+    if (exactly(folder.c_str(), ansi)) return ansi;
+    wchar_t shortForm[MAX_PATH] = L"";
+    DWORD n = GetShortPathNameW(folder.c_str(), shortForm, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || !exactly(shortForm, ansi))
+        throw std::runtime_error("the test folder has no name that the ANSI code page holds");
+    return ansi;
 }
 
 // Calls `visit` for each top-level window until it returns false.
@@ -86,19 +114,19 @@ std::string className(HWND w) {
 
 }  // namespace
 
-ProgramUnderTest::ProgramUnderTest(const std::string& exeName) : folder_(makeTempFolder()), exeName_(exeName) {
-    std::string source = programDir() + "ombrix.exe";
-    if (!CopyFileA(source.c_str(), path(exeName).c_str(), FALSE))
-        throw std::runtime_error("cannot copy " + source);
+ProgramUnderTest::ProgramUnderTest(const std::string& exeName, FolderName name)
+    : wideFolder_(makeTempFolder(name)), folder_(ansiFolder(wideFolder_)), exeName_(exeName) {
+    // Copied under the folder's real name, as an installer would.
+    auto copy = [&](const std::string& from, const std::string& to) {
+        if (!CopyFileW(widen(from).c_str(), (wideFolder_ + widen(to)).c_str(), FALSE))
+            throw std::runtime_error("cannot copy " + from);
+    };
+    copy(programDir() + "ombrix.exe", exeName);
     // The shipped keylogger database lies beside the program, as an installation has it.
-    for (const char* name : {"keyloggerlist.dbf", "keyloggerlist.cdx"}) {
-        std::string file = programDir() + name;
-        if (!CopyFileA(file.c_str(), path(name).c_str(), FALSE)) throw std::runtime_error("cannot copy " + file);
-    }
+    for (const char* file : {"keyloggerlist.dbf", "keyloggerlist.cdx"}) copy(programDir() + file, file);
     // The recording stand-in for the keyboard-encryption library, so that a start shows no
     // "Error loading DLL." box; tests of the binding replace or remove it.
-    if (!CopyFileA(OMBRIX_HOOKLIB_FULL, path("zarurarevidev.dll").c_str(), FALSE))
-        throw std::runtime_error("cannot copy " OMBRIX_HOOKLIB_FULL);
+    copy(OMBRIX_HOOKLIB_FULL, "zarurarevidev.dll");
 }
 
 ProgramUnderTest::~ProgramUnderTest() {
@@ -182,22 +210,24 @@ bool ProgramUnderTest::exists(const std::string& name) const {
     return GetFileAttributesA(path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Process& ProgramUnderTest::start(const std::string& args) { return launch(args, folder_, ""); }
+Process& ProgramUnderTest::start(const std::string& args) { return launch(args, wideFolder_, ""); }
 
 Process& ProgramUnderTest::startIn(const std::string& currentFolder, const std::string& pathVariable) {
-    return launch("", currentFolder, pathVariable);
+    return launch("", widen(currentFolder), pathVariable);
 }
 
-Process& ProgramUnderTest::launch(const std::string& args, const std::string& currentFolder,
+// Started by the folder's real name, so that the program sees that name as its own.
+Process& ProgramUnderTest::launch(const std::string& args, const std::wstring& currentFolder,
                                   const std::string& pathVariable) {
-    std::string commandLine = "\"" + path(exeName_) + "\"" + (args.empty() ? "" : " " + args);
+    const std::wstring exe = wideFolder_ + widen(exeName_);
+    std::wstring commandLine = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + widen(args));
     std::string environment = pathVariable.empty() ? "" : "PATH=" + pathVariable + '\0' + '\0';
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(path(exeName_).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                         environment.empty() ? nullptr : environment.data(), currentFolder.c_str(), &si, &pi))
-        throw std::runtime_error("cannot start " + commandLine);
+        throw std::runtime_error("cannot start " + path(exeName_));
     processes_.emplace_back(pi);
     return processes_.back();
 }

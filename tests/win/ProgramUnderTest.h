@@ -33,14 +33,22 @@ private:
     DWORD pid_ = 0;
 };
 
+// The name of the temporary program folder: plain ASCII, or one holding "Δ" (U+0394), which
+// the ANSI code page cannot hold, as a user's own folder named after the user may.
+enum class FolderName { Ansi, BeyondAnsi };
+
 class ProgramUnderTest {
 public:
-    explicit ProgramUnderTest(const std::string& exeName = "ombrix.exe");
+    explicit ProgramUnderTest(const std::string& exeName = "ombrix.exe", FolderName name = FolderName::Ansi);
     ~ProgramUnderTest();
     ProgramUnderTest(const ProgramUnderTest&) = delete;
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
+    // The folder with its trailing backslash, as the ANSI calls of the tests reach it: its
+    // name, or its short form when the ANSI code page cannot hold the name.
     const std::string& folder() const noexcept { return folder_; }
+    // Its real (long) name, with the trailing backslash; the program is started from it.
+    const std::wstring& wideFolder() const noexcept { return wideFolder_; }
     std::string path(const std::string& name) const { return folder_ + name; }
     void writeFile(const std::string& name, const std::string& content) const;
     // Writes the settings file the copy reads (named after its executable) with `switches`.
@@ -106,9 +114,10 @@ public:
     static void rightClickAt(POINT screen);
 
 private:
-    Process& launch(const std::string& args, const std::string& currentFolder, const std::string& pathVariable);
+    Process& launch(const std::string& args, const std::wstring& currentFolder, const std::string& pathVariable);
     bool ownedByUs(HWND window) const;
 
+    std::wstring wideFolder_;
     std::string folder_;
     std::string exeName_;
     std::vector<Process> processes_;
