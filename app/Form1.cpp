@@ -16,6 +16,7 @@
 #include "settings/TextCompare.h"
 #include "ui/MaskRegion.h"
 #include "win32/Application.h"
+#include "win32/WidePath.h"
 
 namespace app {
 
@@ -131,8 +132,11 @@ void TForm1::createLog() {
         }
     };
     apply([&] { mLog1->setLogFileName(kLogFileName); });
-    char full[MAX_PATH] = "";
-    logPath_ = GetFullPathNameA(kLogFileName, MAX_PATH, full, nullptr) ? full : kLogFileName;
+    // Wide: the current directory may be a folder whose name the ANSI code page cannot hold.
+    const std::wstring logName = win::widen(kLogFileName);
+    wchar_t full[MAX_PATH] = L"";
+    const DWORD n = GetFullPathNameW(logName.c_str(), MAX_PATH, full, nullptr);
+    logPath_ = n != 0 && n < MAX_PATH ? full : logName;
     mLog1->setShowSeverityLevelInLog(false);
     apply([&] { mLog1->setTraceLevel(scan::mtrcOperation); });
     apply([&] { mLog1->setTraceLevelRegKeyValue(scan::TmLog::kDefaultRegKey); });
@@ -287,7 +291,7 @@ void TForm1::SkinButton3Click() {
     openInShell(siteAddress);
 }
 
-void TForm1::SkinButton4Click() { openIfExists(win::Application::exeFolder() + "omx.chm"); }
+void TForm1::SkinButton4Click() { openIfExists(win::Application::exeFolder() + L"omx.chm"); }
 
 void TForm1::SkinButton5Click() {
     if (abouts_) abouts_->showOrRaise();
@@ -355,8 +359,10 @@ void TForm1::bindHookLibrary() { hookBinding_.bind(hwnd(), win::Application::exe
 void TForm1::startHooking() {
     if (hooked || !hookBinding_.bound()) return;
     ++hookStarts_;
-    // Started whatever the answer, as the calling pattern has it; the answer is shown.
-    hookDown_ = !hookBinding_.start(win::Application::exeFolder());
+    // Started whatever the answer, as the calling pattern has it; the answer is shown. The
+    // library takes its folder in ANSI: a name of it that the code page holds (its short
+    // form when the code page lacks a character of its name).
+    hookDown_ = !hookBinding_.start(win::ansiPathOf(win::Application::exeFolder()));
     hooked = true;
 }
 

@@ -77,7 +77,7 @@ public:
     bool settingsLoaded = false;
     bool exitRequested = false;
     bool shutdownPending = false;
-    std::string iniFileName;
+    std::wstring iniFileName;
     settings::Switches switches;
     // True from a start of the keyboard hook until it is stopped again.
     bool hooked = false;
@@ -162,7 +162,7 @@ private:
     TAbouts* abouts_ = nullptr;
     // The log file the program writes: opened by bare name in the folder that was current
     // at start, which the program never changes.
-    std::string logPath_;
+    std::wstring logPath_;
 
     // The keyboard-encryption library, its shared block and the hot key.
     hook::HookBinding hookBinding_;

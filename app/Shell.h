@@ -11,7 +11,8 @@ namespace app {
 void openInShell(const std::string& target);
 
 // Opens a file with the shell's default verb and no owner when it exists; does nothing,
-// and says nothing, when it does not.
-void openIfExists(const std::string& path);
+// and says nothing, when it does not. Wide: the file may lie in a folder whose name the
+// ANSI code page cannot hold.
+void openIfExists(const std::wstring& path);
 
 }  // namespace app

@@ -5,17 +5,19 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "win32/WidePath.h"
+
 namespace hook {
 
 HookBinding::~HookBinding() { release(nullptr); }
 
-void HookBinding::bind(HWND mainWindow, const std::string& folder) {
+void HookBinding::bind(HWND mainWindow, const std::wstring& folder) {
     // Only the program's own folder: a bare name would let the system's search go on into
     // the current directory and PATH, where a planted file would run inside a program that
     // sees every keystroke. The altered search path lets the library find its own
     // dependencies beside it.
-    const std::string path = folder + kLibraryName;
-    hookLibrary_.reset(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    const std::wstring path = folder + win::widen(kLibraryName);
+    hookLibrary_.reset(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!hookLibrary_) throw std::runtime_error("Error loading DLL");
 
     // The exports are kept only once the whole set-up has succeeded: a library without its

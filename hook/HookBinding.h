@@ -36,12 +36,12 @@ public:
     ~HookBinding();
 
     // Set-up, in this order: the library from `folder` (the executable's folder with its
-    // trailing backslash) and nowhere else, its two exports, the shared block holding
-    // `mainWindow`, the atom "Hotkey" and Ctrl+E bound to `mainWindow`. Raises "Error loading
-    // DLL", "Cannot find the DLL functions", "Unable to create file mapping" or, when the
-    // block exists but no view of it can be had, "Unable to map view of file mapping"; each
-    // stops the set-up where it stands.
-    void bind(HWND mainWindow, const std::string& folder);
+    // trailing backslash; wide, as the ANSI code page may lack its name) and nowhere else,
+    // its two exports, the shared block holding `mainWindow`, the atom "Hotkey" and Ctrl+E
+    // bound to `mainWindow`. Raises "Error loading DLL", "Cannot find the DLL functions",
+    // "Unable to create file mapping" or, when the block exists but no view of it can be
+    // had, "Unable to map view of file mapping"; each stops the set-up where it stands.
+    void bind(HWND mainWindow, const std::wstring& folder);
 
     // Whether the whole set-up succeeded (the library, both exports, the shared block), so
     // that starting runs a hook.
@@ -51,7 +51,8 @@ public:
     // The hot key identifier (the atom); 0 when none was added.
     UINT hotKeyId() const noexcept { return hotKeyId_; }
 
-    // StartHook(folder, 1, 1, 1, 1, 1, 1, 1) and EndHook(); nothing when not bound. Start
+    // StartHook(folder, 1, 1, 1, 1, 1, 1, 1) and EndHook(); nothing when not bound. The
+    // library takes an ANSI folder: one the code page holds (win::ansiPathOf). Start
     // says whether the library's hook runs: false when it is not bound, or when StartHook
     // returned 0 (a library that returns nothing in particular is taken at its word).
     bool start(const std::string& folder) const;

@@ -6,13 +6,15 @@
 #include <stdexcept>
 
 #include "settings/SettingsRules.h"
+#include "win32/WidePath.h"
 
 namespace settings {
 
 std::string IniFile::readString(const char* section, const char* key, const std::string& defaultValue) const {
-    char buffer[2048];
-    DWORD n = GetPrivateProfileStringA(section, key, defaultValue.c_str(), buffer, sizeof buffer, path_.c_str());
-    return std::string(buffer, n);
+    wchar_t buffer[2048];
+    DWORD n = GetPrivateProfileStringW(win::widen(section).c_str(), win::widen(key).c_str(),
+                                       win::widen(defaultValue).c_str(), buffer, 2048, path_.c_str());
+    return win::narrow(std::wstring_view(buffer, n));
 }
 
 bool IniFile::readBool(const char* section, const char* key, bool defaultValue) const {
@@ -20,8 +22,9 @@ bool IniFile::readBool(const char* section, const char* key, bool defaultValue) 
 }
 
 void IniFile::writeString(const char* section, const char* key, const std::string& value) const {
-    if (!WritePrivateProfileStringA(section, key, value.c_str(), path_.c_str()))
-        throw std::runtime_error("Unable to write to " + path_);
+    if (!WritePrivateProfileStringW(win::widen(section).c_str(), win::widen(key).c_str(), win::widen(value).c_str(),
+                                    path_.c_str()))
+        throw std::runtime_error("Unable to write to " + win::narrow(path_));
 }
 
 void IniFile::writeBool(const char* section, const char* key, bool value) const {

@@ -8,27 +8,34 @@
 #include "settings/ListText.h"
 #include "win32/Application.h"
 #include "win32/UniqueHandle.h"
+#include "win32/WidePath.h"
 #include "win32/Win32Error.h"
 
 namespace settings {
 
-ListFile ListFile::besideExecutable(const char* name) { return ListFile(win::Application::exeFolder() + name); }
+ListFile::ListFile(const std::string& path) : path_(win::widen(path)) {}
+
+ListFile ListFile::besideExecutable(const char* name) {
+    return ListFile(win::Application::exeFolder() + win::widen(name));
+}
+
+std::string ListFile::path() const { return win::narrow(path_); }
 
 bool ListFile::exists() const {
-    DWORD attributes = GetFileAttributesA(path_.c_str());
+    DWORD attributes = GetFileAttributesW(path_.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string ListFile::read() const {
-    win::UniqueFileHandle file(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    win::UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw win::Win32Error("Cannot open file " + path_, GetLastError());
+    if (!file) throw win::Win32Error("Cannot open file " + path(), GetLastError());
     std::string text;
     char buffer[4096];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr))
-            throw win::Win32Error("Cannot read file " + path_, GetLastError());
+            throw win::Win32Error("Cannot read file " + path(), GetLastError());
         if (got == 0) break;
         text.append(buffer, got);
     }
@@ -37,15 +44,15 @@ std::string ListFile::read() const {
 
 void ListFile::write(std::string_view text) const {
     win::UniqueFileHandle file(
-        CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw win::Win32Error("Cannot create file " + path_, GetLastError());
+        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw win::Win32Error("Cannot create file " + path(), GetLastError());
     while (!text.empty()) {
         DWORD written = 0;
         if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0)
-            throw win::Win32Error("Cannot write file " + path_, GetLastError());
+            throw win::Win32Error("Cannot write file " + path(), GetLastError());
         text.remove_prefix(written);
     }
-    if (!CloseHandle(file.release())) throw win::Win32Error("Cannot write file " + path_, GetLastError());
+    if (!CloseHandle(file.release())) throw win::Win32Error("Cannot write file " + path(), GetLastError());
 }
 
 void ListFile::loadInto(ProcessList& list) const {

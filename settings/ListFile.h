@@ -1,5 +1,6 @@
 // A process-list file beside the executable ("wl.txt", "bl.txt"): read into a list or an
-// editor, and written from an editor.
+// editor, and written from an editor. The path is wide (the executable's folder may have a
+// name that the ANSI code page cannot hold); the file's text is ANSI.
 #pragma once
 
 #include <string>
@@ -14,15 +15,20 @@ constexpr const char* kBlackListFile = "bl.txt";
 
 class ListFile {
 public:
-    explicit ListFile(std::string path) : path_(std::move(path)) {}
+    explicit ListFile(std::wstring path) : path_(std::move(path)) {}
+    // An ANSI path, as the program's texts are.
+    explicit ListFile(const std::string& path);
     // The file `name` in the executable's folder; the current directory plays no part.
     static ListFile besideExecutable(const char* name);
 
-    const std::string& path() const noexcept { return path_; }
+    const std::wstring& widePath() const noexcept { return path_; }
+    // The path as the program's messages show it: ANSI, as best the code page can.
+    std::string path() const;
 
     // Whether a file (not a folder) of that name exists.
     bool exists() const;
-    // The whole file; raises "Cannot open file <path>" or "Cannot read file <path>".
+    // The whole file; raises "Cannot open file <path>" or "Cannot read file <path>". The
+    // messages show the path as best the ANSI code page can.
     std::string read() const;
     // Creates or replaces the file with exactly `text`. Raises "Cannot create file <path>"
     // when it cannot be created, "Cannot write file <path>" when writing fails.
@@ -36,7 +42,7 @@ public:
     std::string editorText() const;
 
 private:
-    std::string path_;
+    std::wstring path_;
 };
 
 }  // namespace settings

@@ -5,16 +5,29 @@
 
 namespace settings {
 
-std::string iniFileNameFor(std::string_view exePath) {
-    size_t slash = exePath.find_last_of("\\/:");
-    size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
-    std::string folder(exePath.substr(0, nameStart));
-    std::string name(exePath.substr(nameStart));
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+namespace {
+
+// One rule for ANSI and wide paths: only the separators, A to Z and "ini" are looked at,
+// which are the same characters in both.
+template <typename Char>
+std::basic_string<Char> iniFileNameOf(std::basic_string_view<Char> exePath) {
+    constexpr Char separators[] = {'\\', '/', ':', '\0'};
+    constexpr Char extension[] = {'i', 'n', 'i', '\0'};
+    size_t slash = exePath.find_last_of(separators);
+    size_t nameStart = slash == std::basic_string_view<Char>::npos ? 0 : slash + 1;
+    std::basic_string<Char> folder(exePath.substr(0, nameStart));
+    std::basic_string<Char> name(exePath.substr(nameStart));
+    for (Char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<Char>(c - 'A' + 'a');
     name.resize(name.size() >= 3 ? name.size() - 3 : 0);
-    return folder + name + "ini";
+    return folder + name + extension;
 }
+
+}  // namespace
+
+std::string iniFileNameFor(std::string_view exePath) { return iniFileNameOf(exePath); }
+
+std::wstring iniFileNameFor(std::wstring_view exePath) { return iniFileNameOf(exePath); }
 
 std::optional<long> parseIniInteger(std::string_view text) {
     bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

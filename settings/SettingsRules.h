@@ -13,7 +13,10 @@ namespace settings {
 // The settings file beside the executable: its folder (with the trailing backslash) as it
 // stands, then its file name lower-cased with the last three characters dropped, then
 // "ini". C:\Tools\Guard.EXE gives C:\Tools\guard.ini; C:\Tools\guard gives C:\Tools\guini.
+// The wide form is for the path as the system gives it, whose folder the ANSI code page may
+// not hold.
 std::string iniFileNameFor(std::string_view exePath);
+std::wstring iniFileNameFor(std::wstring_view exePath);
 
 // An INI value as a whole number: decimal, or hexadecimal when the text is longer than two
 // characters and starts with "0x" or "0X". Nothing for an empty text or one that is not a

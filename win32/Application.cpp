@@ -107,19 +107,19 @@ void Application::setTerminated(int exitCode) {
     gExitCode = exitCode;
 }
 
-std::string Application::exePath() {
-    std::vector<char> buffer(MAX_PATH);
+std::wstring Application::exePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        DWORD len = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD len = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (len == 0) return {};
-        if (len < buffer.size()) return std::string(buffer.data(), len);
+        if (len < buffer.size()) return std::wstring(buffer.data(), len);
         buffer.resize(buffer.size() * 2);
     }
 }
 
-std::string Application::exeFolder() {
-    std::string path = exePath();
-    return path.substr(0, path.find_last_of("\\/:") + 1);
+std::wstring Application::exeFolder() {
+    std::wstring path = exePath();
+    return path.substr(0, path.find_last_of(L"\\/:") + 1);
 }
 
 }  // namespace win

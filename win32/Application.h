@@ -53,9 +53,10 @@ public:
     static void setTerminated(int exitCode);
 
     // The executable's full path as the system reports it, and its folder with the
-    // trailing backslash.
-    static std::string exePath();
-    static std::string exeFolder();
+    // trailing backslash. Wide: the folder may be one whose name the ANSI code page cannot
+    // hold (see win32/WidePath.h).
+    static std::wstring exePath();
+    static std::wstring exeFolder();
 };
 
 // The full-stop rule of the error box.

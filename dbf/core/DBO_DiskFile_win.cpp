@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "dbf/core/AnsiPath_win.h"
 #include "dbf/core/DBO_DiskFile.h"
 #include "dbf/core/TableError.h"
 
@@ -105,11 +106,16 @@ bool DBO_DiskFile::exists(const std::string& name) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Wide, then back to ANSI: the current directory may be a folder whose name the ANSI code
+// page cannot hold, which the ANSI call would turn into question marks.
 std::string DBO_DiskFile::osFullPath(const std::string& name) {
-    char buf[MAX_PATH * 2];
-    DWORD n = ::GetFullPathNameA(name.c_str(), sizeof buf, buf, nullptr);
-    if (n == 0 || n >= sizeof buf) return name;
-    return std::string(buf, n);
+    const int size = static_cast<int>(name.size());
+    std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0)), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = ::GetFullPathNameW(wide.c_str(), MAX_PATH * 2, buf, nullptr);
+    if (n == 0 || n >= MAX_PATH * 2) return name;
+    return ansiPathOf(std::wstring(buf, n));
 }
 
 void DBO_DiskFile::osUpperCase(std::string& s) {

@@ -1,8 +1,11 @@
-// The Windows half of the system folders: GetModuleFileNameA and GetWindowsDirectoryA.
+// The Windows half of the system folders: GetModuleFileNameW and GetWindowsDirectoryA. The
+// executable's folder may have a name that the ANSI code page cannot hold; the engine's
+// ANSI names then give it in short form.
 #include <windows.h>
 
 #include <string>
 
+#include "dbf/core/AnsiPath_win.h"
 #include "dbf/core/SystemFolders.h"
 
 namespace dbf {
@@ -17,9 +20,9 @@ std::string withSeparator(std::string s) {
 }  // namespace
 
 std::string executableFolder() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        DWORD n = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
@@ -28,8 +31,8 @@ std::string executableFolder() {
         path.resize(path.size() * 2);   // a long path was cut; ask again with more room
         if (path.size() > 32768) return {};
     }
-    size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string{} : path.substr(0, cut + 1);
+    size_t cut = path.find_last_of(L"\\/:");
+    return cut == std::wstring::npos ? std::string{} : ansiPathOf(path.substr(0, cut + 1));
 }
 
 std::string windowsFolder() {

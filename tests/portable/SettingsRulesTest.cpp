@@ -20,6 +20,15 @@ TEST(SettingsFileNameTest, DropsThreeCharactersWhateverTheyAre) {
     EXPECT_EQ(iniFileNameFor("D:\\Apps\\ab"), "D:\\Apps\\ini");
 }
 
+// The executable's path as the system gives it wide: a folder named after a user may hold
+// characters that the ANSI code page lacks, and they stay as they are.
+TEST(SettingsFileNameTest, WidePathFollowsTheSameRuleAndKeepsItsFolderWhole) {
+    EXPECT_EQ(iniFileNameFor(L"C:\\Users\\\u0394\u00e9\\Programs\\Ombrix\\Ombrix.EXE"),
+              L"C:\\Users\\\u0394\u00e9\\Programs\\Ombrix\\ombrix.ini");
+    EXPECT_EQ(iniFileNameFor(L"D:\\Apps\\guard"), L"D:\\Apps\\guini");
+    EXPECT_EQ(iniFileNameFor(L"\u0394.exe"), L"\u0394.ini");
+}
+
 TEST(SettingsValueTest, ReadsDecimalAndHexadecimalNumbers) {
     EXPECT_EQ(parseIniInteger("0"), 0);
     EXPECT_EQ(parseIniInteger("2"), 2);
