@@ -77,6 +77,8 @@ void TForm1::createComponents() {
     TrayIcon1->setEnabled(false);
     TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
     TrayIcon1->OnMenuCommand = [this](UINT command) { menuCommand(command); };
+    // The notice of a scan leads to the log that says it all.
+    TrayIcon1->OnBalloonClick = [this] { LogFile1Click(); };
 
     PopupMenu1.reset(CreatePopupMenu());
     HMENU m = PopupMenu1.get();
@@ -396,6 +398,9 @@ void TForm1::btnStartClick() {
     scan::ScanRules rules(*WhiteList, switches.enabledWhite, *BlackList, switches.enabledBlack,
                           [this](const std::string& name) { return keyloggerDatabase.isKeylogger(name); });
     scan::KeyloggerScanner::Report report = scanner_->scan(rules);
+    // One notice a scan, for a scan that met something.
+    if (report.anything() && TrayIcon1)
+        TrayIcon1->ShowBalloon("Ombrix", scan::scanNoticeText(report.stopped, report.notStopped, report.misplaced));
     if (report.snapshotFailed) win::Application::showMessage(scan::snapshotFailureText(report.error), hwnd());
 }
 

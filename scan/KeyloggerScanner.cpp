@@ -3,12 +3,15 @@
 
 #include "scan/ProcessControl.h"
 #include "scan/ProcessSnapshot.h"
+#include "scan/SystemFolders.h"
 #include "win32/Win32Error.h"
 
 namespace scan {
 
 KeyloggerScanner::KeyloggerScanner(TmLog& log, CreateSnapshotFn stopSnapshot)
     : log_(log), self_(GetCurrentProcessId()), stopSnapshot_(stopSnapshot) {}
+
+KeyloggerScanner::~KeyloggerScanner() = default;
 
 KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
     Report report;
@@ -23,23 +26,57 @@ KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
         // The table or the black list may name the program's own executable; it would stop
         // the protection itself, and every scan would log a stop that cannot happen.
         if (entry.th32ProcessID == self_) return;
-        if (ExamineProcess(std::string(exeFileOf(entry)), rules)) ++report.stops;
+        const std::string name(exeFileOf(entry));
+        if (ExamineProcess(name, rules)) {
+            ++report.stops;
+            (lastStopEnded_ ? report.stopped : report.notStopped).push_back(name);
+        } else {
+            checkHome(entry, name, rules, report);
+        }
     });
+    misplacedReports_.endScan();
     return report;
 }
 
 bool KeyloggerScanner::ExamineProcess(const std::string& processName, const ScanRules& rules) {
     if (!rules.mustStop(processName)) return false;
-    stop(processName);
+    lastStopEnded_ = stop(processName);
     return true;
 }
 
-void KeyloggerScanner::stop(const std::string& name) {
+// Only processes with a Windows name have their image read: the rest of the walk costs
+// nothing more.
+void KeyloggerScanner::checkHome(const PROCESSENTRY32& entry, const std::string& name, const ScanRules& rules,
+                                 Report& report) {
+    const SystemHome home = systemHomeOf(name);
+    if (home == SystemHome::None || rules.whiteListed(name)) return;
+    const std::optional<ProcessImage> image = processImageOf(entry.th32ProcessID);
+    if (!image) return;
+    if (!systemFolders_) systemFolders_ = std::make_unique<SystemFolders>();
+    if (systemFolders_->holds(image->path, home)) return;
+    if (!misplacedReports_.firstTime({entry.th32ProcessID, image->started})) return;
+    const std::string path = ansiText(image->path);
+    report.misplaced.push_back(name + " (" + path + ")");
+    log(misplacedLogLine(name, path), mtrcOperation);
+}
+
+bool KeyloggerScanner::stop(const std::string& name) {
     // Without the privilege the stop still reaches the user's own processes.
     EnablePrivilege(GetCurrentProcess(), "SeDebugPrivilege");
     StopOutcome outcome = StopProcessesByName(name, stopSnapshot_);
     try {
         for (const std::string& line : stopLogLines(name, outcome)) log_.Log(line, mtrcOperation);
+    } catch (const std::exception& e) {
+        log_.Log(e.what(), mtrcException);
+    }
+    return outcome.ended();
+}
+
+// A line that cannot be written is logged as an exception line; a failure of that passes
+// through.
+void KeyloggerScanner::log(const std::string& line, TmTraceLevel level) {
+    try {
+        log_.Log(line, level);
     } catch (const std::exception& e) {
         log_.Log(e.what(), mtrcException);
     }

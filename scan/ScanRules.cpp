@@ -35,6 +35,25 @@ bool ScanRules::mustStop(const std::string& processName) const {
     return black;
 }
 
+std::string scanNoticeText(const std::vector<std::string>& stopped, const std::vector<std::string>& notStopped,
+                           const std::vector<std::string>& misplaced) {
+    std::string text;
+    auto line = [&](const char* what, const std::vector<std::string>& names) {
+        if (names.empty()) return;
+        if (!text.empty()) text += '\n';
+        text += what;
+        for (size_t i = 0; i < names.size(); ++i) text += (i ? ", " : " ") + names[i];
+    };
+    line("Keylogger stopped:", stopped);
+    line("Could not be stopped:", notStopped);
+    line("Windows process name running from another folder:", misplaced);
+    return text;
+}
+
+bool ScanRules::whiteListed(const std::string& processName) const {
+    return enabledWhite_ && whiteList_.contains(processName);
+}
+
 std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome) {
     std::string second = name + (outcome.ended() ? " have been stop" : " could not be stopped");
     if (outcome.snapshotFailure) second += ": " + *outcome.snapshotFailure;

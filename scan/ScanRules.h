@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/ProcessList.h"
 
@@ -26,6 +27,9 @@ public:
     // searched, and the table is asked. The protected names are tested after a table hit
     // only. An error from the table passes through.
     bool mustStop(const std::string& processName) const;
+    // Whether the white list, with its switch on, holds the name: such a process is never
+    // reported either.
+    bool whiteListed(const std::string& processName) const;
 
 private:
     settings::ProcessList& whiteList_;
@@ -54,5 +58,11 @@ struct StopOutcome {
 // it reached says so instead of claiming the stop, with the system's reason when the stop
 // could not even see the running processes.
 std::array<std::string, 2> stopLogLines(const std::string& name, const StopOutcome& outcome);
+
+// The notice of one scan that met something: the names it stopped, those it could not
+// stop, and the processes with Windows' names from another folder ("name (path)"), a line
+// each kind; empty when it met nothing.
+std::string scanNoticeText(const std::vector<std::string>& stopped, const std::vector<std::string>& notStopped,
+                           const std::vector<std::string>& misplaced);
 
 }  // namespace scan

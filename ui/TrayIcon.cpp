@@ -22,6 +22,8 @@ static_assert(traymsg::MouseMove == WM_MOUSEMOVE && traymsg::LButtonDown == WM_L
 namespace {
 
 constexpr UINT kExitCheckInterval = 20;
+// How long the shell shows a balloon notice (it may hold it longer while the user is away).
+constexpr UINT kBalloonTimeoutMs = 10000;
 
 LRESULT CALLBACK trayWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
@@ -272,6 +274,24 @@ bool TTrayIcon::ModifyIcon() {
     return notifyShell(NIM_MODIFY);
 }
 
+bool TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    FillIconData();
+    auto put = [](char* field, size_t size, const std::string& value) {
+        std::memset(field, 0, size);
+        std::memcpy(field, value.data(), std::min(value.size(), size - 1));
+    };
+    put(iconData_.szInfo, sizeof iconData_.szInfo, text);
+    put(iconData_.szInfoTitle, sizeof iconData_.szInfoTitle, title);
+    iconData_.dwInfoFlags = NIIF_INFO;
+    const UINT version = iconData_.uTimeoutOrVersion;
+    iconData_.uTimeoutOrVersion = kBalloonTimeoutMs;
+    iconData_.uFlags |= NIF_INFO;
+    const bool shown = notifyShell(NIM_MODIFY);
+    iconData_.uFlags &= ~static_cast<UINT>(NIF_INFO);
+    iconData_.uTimeoutOrVersion = version;
+    return shown;
+}
+
 // --- The main window --------------------------------------------------------------------
 
 bool TTrayIcon::ownerIsWindow() const { return owner_ && IsWindow(owner_); }
@@ -366,7 +386,13 @@ bool TTrayIcon::clickDefaultItem() {
 
 // --- Mouse ------------------------------------------------------------------------------
 
-void TTrayIcon::notify(UINT mouseMessage) { dispatchTrayMouse(mouseMessage, mouse_, *this); }
+void TTrayIcon::notify(UINT mouseMessage) {
+    if (mouseMessage == NIN_BALLOONUSERCLICK) {
+        raise(OnBalloonClick);
+        return;
+    }
+    dispatchTrayMouse(mouseMessage, mouse_, *this);
+}
 
 TShiftState TTrayIcon::keys() const {
     return shiftStateOf(GetAsyncKeyState(VK_SHIFT) < 0, GetAsyncKeyState(VK_MENU) < 0,

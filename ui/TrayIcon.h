@@ -90,6 +90,10 @@ public:
     // --- Operations ---
     bool AddIcon();
     bool ModifyIcon();
+    // Shows the shell's balloon notice over the icon, through the record's balloon fields
+    // (title and text cut to what they hold); the fields are cleared again at once, so that
+    // no later change of the icon shows it a second time.
+    bool ShowBalloon(const std::string& title, const std::string& text);
     bool DeleteIcon();
     void ShowMainForm();
     void HideMainForm();
@@ -115,6 +119,8 @@ public:
     // The popup menu's chosen item, taken from the menu itself once it has closed. (A
     // WM_COMMAND would do as well for the owner, but any program can post one.)
     std::function<void(UINT command)> OnMenuCommand;
+    // The user clicked the balloon notice.
+    std::function<void()> OnBalloonClick;
 
     // --- The owner's side ---
     // The owner passes its messages here first; true when the message is consumed (its

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <set>
+#include <sstream>
 
 #include "tests/win/ProgramUnderTest.h"
 #include "tests/win/ScanTargets.h"
+#include "tests/win/TrayTips.h"
 
 using testing_support::Process;
 using testing_support::ProgramUnderTest;
@@ -156,11 +158,19 @@ TEST_F(ScanInProgramTest, ATableHitOnAProtectedNameIsLeftAloneButTheBlackListSto
     EXPECT_TRUE(ScanTargets::endedWithZero(lsass)) << "the black list alone suffices";
     EXPECT_TRUE(svchost.running());
     EXPECT_TRUE(explorer.running()) << "Explorer is protected in any letter case";
-    // The walk meets them in the system's order.
+    // The two left running under Windows' names from another folder are reported (their
+    // lines are checked apart); the stops, met in the system's order, are logged in pairs.
+    std::string stops, reports;
+    std::istringstream lines(program.readFile(kLog));
+    for (std::string line; std::getline(lines, line);)
+        (line.find("Windows process name from another folder: ") != std::string::npos ? reports : stops) += line + "\n";
+    EXPECT_NE(reports.find("svchost.exe runs from "), std::string::npos) << reports;
+    EXPECT_NE(reports.find("Explorer.exe runs from "), std::string::npos) << reports;
+    EXPECT_EQ(std::count(reports.begin(), reports.end(), '\n'), 2) << reports;
     std::vector<std::string> expected = concat({pairFor("SMSS.EXE"), pairFor("lsass.exe")});
     std::vector<std::string> swapped = concat({pairFor("lsass.exe"), pairFor("SMSS.EXE")});
-    std::vector<std::string> got = log(expected);
-    if (got != expected) got = log(swapped), expected = swapped;
+    std::vector<std::string> got = testing_support::logMessages(stops, expected);
+    if (got != expected) got = testing_support::logMessages(stops, swapped), expected = swapped;
     EXPECT_EQ(got, expected);
 }
 
@@ -238,8 +248,11 @@ TEST_F(ScanInProgramTest, AFailedScanShowsItsErrorOnceAndScanningGoesOn) {
     start();
     Process* spy = &targets.start("spy.exe");
     postScan();
-    std::string shown = program.waitForMessageBox();
-    EXPECT_NE(shown, "<no message box>");
+    // The log file's error: the file as the log names it, and the system's reason.
+    const std::string shown = program.waitForMessageBox();
+    const std::string cause = std::string("Cannot open log file ") + kLog + ": ";
+    EXPECT_EQ(shown.substr(0, cause.size()), cause) << shown;
+    EXPECT_GT(shown.size(), cause.size() + 1) << "no reason given: " << shown;
     EXPECT_TRUE(ScanTargets::endedWithZero(*spy)) << "the stop comes before its log lines";
 
     // The timer runs on while the box is open: the next scan stops the next copy, and its
@@ -287,4 +300,39 @@ TEST_F(ScanInProgramTest, TheScanTimerAloneStartsAScanThirtySecondsAfterTheFirst
     // The lines are written after the stop: the process may end before they are in the file.
     ProgramUnderTest::waitUntil([&] { return log(pairFor("keylog.exe")) == pairFor("keylog.exe"); }, 5000);
     EXPECT_EQ(log(pairFor("keylog.exe")), pairFor("keylog.exe"));
+}
+
+// A program under a Windows name from another folder is reported in the log once, with its
+// path, and keeps running; the prefix's own system processes and a white-listed name never
+// are. The scan that stops a keylogger and finds it shows one notice naming both.
+TEST_F(ScanInProgramTest, AWindowsNameFromAnotherFolderIsReportedOnceAndKeepsRunning) {
+    settings(true, true, true);
+    table({"keylog.exe"});
+    program.writeFile("wl.txt", "csrss.exe\r\n");
+    Process& keylog = targets.start("keylog.exe");
+    Process& impostor = targets.start("lsass.exe");
+    Process& listed = targets.start("csrss.exe");
+    start();
+    scanNow();
+    scanNow();
+    EXPECT_TRUE(ScanTargets::endedWithZero(keylog));
+    EXPECT_TRUE(impostor.running()) << "a report never stops";
+    EXPECT_TRUE(listed.running());
+    std::vector<std::string> reports;
+    std::istringstream lines(program.readFile(kLog));
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("Windows process name from another folder:") != std::string::npos) reports.push_back(line);
+    ASSERT_EQ(reports.size(), 1u) << program.readFile(kLog);
+    const std::string tail = "Windows process name from another folder: lsass.exe runs from ";
+    EXPECT_NE(reports[0].find(tail), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find("\\target2\\lsass.exe"), std::string::npos) << reports[0];
+    // The notice: the shell's balloon over the program's icon, as Wine's tray shows it.
+    std::string notice;
+    ProgramUnderTest::waitUntil([&] {
+        for (const std::string& tip : testing_support::trayTips())
+            if (tip.find("Keylogger stopped: keylog.exe") != std::string::npos) notice = tip;
+        return !notice.empty();
+    });
+    EXPECT_NE(notice.find("Keylogger stopped: keylog.exe"), std::string::npos) << "no notice";
+    EXPECT_NE(notice.find("lsass.exe ("), std::string::npos) << notice;
 }
