@@ -34,7 +34,7 @@ KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
             checkHome(entry, name, rules, report);
         }
     });
-    misplacedReports_.endScan();
+    checked_.endScan();
     return report;
 }
 
@@ -50,11 +50,11 @@ void KeyloggerScanner::checkHome(const PROCESSENTRY32& entry, const std::string&
                                  Report& report) {
     const SystemHome home = systemHomeOf(name);
     if (home == SystemHome::None || rules.whiteListed(name)) return;
+    if (!checked_.firstTime({entry.th32ProcessID, entry.th32ParentProcessID, name})) return;
     const std::optional<ProcessImage> image = processImageOf(entry.th32ProcessID);
     if (!image) return;
     if (!systemFolders_) systemFolders_ = std::make_unique<SystemFolders>();
     if (systemFolders_->holds(image->path, home)) return;
-    if (!misplacedReports_.firstTime({entry.th32ProcessID, image->started})) return;
     const std::string path = ansiText(image->path);
     report.misplaced.push_back(name + " (" + path + ")");
     log(misplacedLogLine(name, path), mtrcOperation);

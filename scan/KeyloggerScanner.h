@@ -62,7 +62,7 @@ private:
     CreateSnapshotFn stopSnapshot_;
     bool lastStopEnded_ = true;
     std::unique_ptr<class SystemFolders> systemFolders_;
-    MisplacedReports misplacedReports_;
+    CheckedProcesses checked_;
 };
 
 // The text the program shows when it cannot take a snapshot: "Oops..." and the system's text.

@@ -11,8 +11,8 @@ namespace {
 
 using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 
-// PROCESS_QUERY_LIMITED_INFORMATION, where the system has it: enough for the image's name
-// and times, and granted for more processes than the full query right.
+// PROCESS_QUERY_LIMITED_INFORMATION, where the system has it: enough for the image's name,
+// and granted for more processes than the full query right.
 constexpr DWORD kQueryLimited = 0x1000;
 
 std::wstring folderOf(const std::wstring& path) {
@@ -34,10 +34,7 @@ std::optional<ProcessImage> processImageOf(DWORD pid) {
         length = GetModuleFileNameExW(process.get(), nullptr, path, static_cast<DWORD>(std::size(path)));
         if (length == 0) return std::nullopt;
     }
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return std::nullopt;
-    return ProcessImage{std::wstring(path, length),
-                        static_cast<unsigned long long>(created.dwHighDateTime) << 32 | created.dwLowDateTime};
+    return ProcessImage{std::wstring(path, length)};
 }
 
 std::optional<SystemFolders::Identity> SystemFolders::identityOf(const std::wstring& folder) {

@@ -14,8 +14,7 @@
 namespace scan {
 
 struct ProcessImage {
-    std::wstring path;          // the executable's full path
-    unsigned long long started; // the process's creation time, as a FILETIME value
+    std::wstring path;  // the executable's full path
 };
 
 // The image of process `pid`, or nothing when it cannot be read (access denied, gone).

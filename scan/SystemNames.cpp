@@ -31,12 +31,12 @@ std::string misplacedLogLine(const std::string& processName, const std::string& 
     return "Windows process name from another folder: " + processName + " runs from " + imagePath;
 }
 
-bool MisplacedReports::firstTime(const Key& process) {
+bool CheckedProcesses::firstTime(const Key& process) {
     seenThisScan_.insert(process);
     return reported_.insert(process).second;
 }
 
-void MisplacedReports::endScan() {
+void CheckedProcesses::endScan() {
     std::erase_if(reported_, [&](const Key& k) { return !seenThisScan_.count(k); });
     seenThisScan_.clear();
 }

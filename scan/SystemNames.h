@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
-#include <utility>
+#include <tuple>
 
 namespace scan {
 
@@ -22,11 +22,13 @@ SystemHome systemHomeOf(const std::string& processName);
 // The log line that reports a process with a Windows name running from elsewhere.
 std::string misplacedLogLine(const std::string& processName, const std::string& imagePath);
 
-// Which misplaced processes have been reported: a process is known by its id and its start
-// time, since ids are reused. Processes no longer running are forgotten after each scan.
-class MisplacedReports {
+// The processes whose folder has been looked at: each is looked at, and reported, once in
+// its life, so that a scan reads no image path it has read before. A process is known by
+// its id, its parent's id and its name, as the snapshot gives them (an id alone may be
+// reused). Processes no longer running are forgotten after each scan.
+class CheckedProcesses {
 public:
-    using Key = std::pair<std::uint32_t, std::uint64_t>;
+    using Key = std::tuple<std::uint32_t, std::uint32_t, std::string>;
     // True the first time a process is met; it is then remembered.
     bool firstTime(const Key& process);
     // Keeps only the processes met in the scan that just ended.

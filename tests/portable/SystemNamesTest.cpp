@@ -6,7 +6,7 @@
 
 #include "scan/ScanRules.h"
 
-using scan::MisplacedReports;
+using scan::CheckedProcesses;
 using scan::SystemHome;
 using scan::systemHomeOf;
 
@@ -19,15 +19,16 @@ TEST(SystemNamesTest, WindowsNamesAreKnownInAnyCaseAndExplorerAlsoLivesInTheWind
         EXPECT_EQ(systemHomeOf(name), SystemHome::None) << "'" << name << "'";
 }
 
-TEST(SystemNamesTest, AnImpostorIsReportedOnceWhileItRunsAndAgainOnlyAsANewProcess) {
-    MisplacedReports reports;
-    EXPECT_TRUE(reports.firstTime({100, 1}));
-    reports.endScan();
-    EXPECT_FALSE(reports.firstTime({100, 1})) << "the next scan meets it again";
-    EXPECT_TRUE(reports.firstTime({100, 2})) << "the same id, started later: another process";
-    reports.endScan();
-    reports.endScan();  // a scan that no longer meets them
-    EXPECT_TRUE(reports.firstTime({100, 1})) << "gone processes are forgotten";
+TEST(SystemNamesTest, AProcessIsLookedAtOnceWhileItRunsAndAgainOnlyAsAnotherProcess) {
+    CheckedProcesses checked;
+    EXPECT_TRUE(checked.firstTime({100, 4, "lsass.exe"}));
+    checked.endScan();
+    EXPECT_FALSE(checked.firstTime({100, 4, "lsass.exe"})) << "the next scan meets it again";
+    EXPECT_TRUE(checked.firstTime({100, 5, "lsass.exe"})) << "the same id under another parent: another process";
+    EXPECT_TRUE(checked.firstTime({100, 4, "csrss.exe"})) << "the same id under another name: another process";
+    checked.endScan();
+    checked.endScan();  // a scan that no longer meets them
+    EXPECT_TRUE(checked.firstTime({100, 4, "lsass.exe"})) << "gone processes are forgotten";
 }
 
 TEST(SystemNamesTest, TheNoticeNamesEachKindOnALineOfItsOwn) {
