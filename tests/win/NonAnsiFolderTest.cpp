@@ -1,5 +1,6 @@
 // The program installed in a folder whose name the ANSI code page cannot hold, as a user's
-// own folder may be: every file beside it opens, and the library is told a name of the
+// own folder may be, and started from it: every file beside it opens, the table and the log
+// that it opens by bare names in that folder work, and the library is told a name of the
 // folder that it can use. One running copy for all of it.
 #include <gtest/gtest.h>
 
@@ -9,10 +10,13 @@
 
 #include "app/Form1.h"
 #include "tests/win/ProgramUnderTest.h"
+#include "tests/win/ScanTargets.h"
 #include "tests/win/ShellHandler.h"
 
 using testing_support::FolderName;
+using testing_support::Process;
 using testing_support::ProgramUnderTest;
+using testing_support::ScanTargets;
 using testing_support::ShellHandler;
 
 namespace {
@@ -20,6 +24,7 @@ namespace {
 constexpr POINT kSettingButton{152 + 42, 296 + 12};
 constexpr int kSpeedButton1 = 111;  // "Edit White List"
 constexpr int kMemo1 = 102;
+constexpr UINT_PTR kTimer2Id = 2;  // the scan timer
 
 std::string converted(const std::wstring& wide, UINT codePage) {
     char text[MAX_PATH * 4] = "";
@@ -58,7 +63,7 @@ bool hidden(HWND w) {
 
 }  // namespace
 
-TEST(NonAnsiFolderTest, EveryFileBesideTheProgramOpensAndTheLibraryIsToldTheShortName) {
+TEST(NonAnsiFolderTest, EveryFileOpensTheScanLogsAndTheLibraryIsToldTheShortName) {
     ProgramUnderTest program("ombrix.exe", FolderName::BeyondAnsi);
     const std::wstring folder = program.wideFolder();
     ASSERT_NE(shownAs(folder), program.folder()) << "the folder's name must be one the ANSI code page lacks";
@@ -66,11 +71,13 @@ TEST(NonAnsiFolderTest, EveryFileBesideTheProgramOpensAndTheLibraryIsToldTheShor
     ShellHandler log(program, "txtfile", ".log");
 
     // Encryption off in the settings file: without it the program would start the hook.
-    program.writeSwitches({false, false, false, false});
+    // Keyloggers are stopped, by the shipped table alone.
+    program.writeSwitches({false, true, false, false});
     program.writeFile("wl.txt", "a.exe\nb.exe");
     program.writeFile("bl.txt", "c.exe");
     program.writeFile("omx.chm", "help");
-    program.writeFile("keyloggerstop.log", "a stop\r\n");
+    ScanTargets targets(program.folder());
+    Process& keylogger = targets.start("bpk.exe");  // Perfect Keylogger, in the shipped table
     // Held so that the list cannot be read: the box shows that the program looked for it
     // beside itself, and how it names the path.
     HANDLE held = CreateFileA(program.path("bl.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -95,6 +102,13 @@ TEST(NonAnsiFolderTest, EveryFileBesideTheProgramOpensAndTheLibraryIsToldTheShor
     const std::string argument = call.substr(10, call.find('|', 10) - 10);
     EXPECT_EQ(argument, program.folder()) << call;
 
+    // A scan finds the keylogger in the table and writes the log in the program's folder.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(main, WM_TIMER, kTimer2Id, 0, SMTO_NORMAL, 60000, &answer));
+    EXPECT_TRUE(ScanTargets::endedWithZero(keylogger));
+    const std::vector<std::string> stopped{"Found keylogger bpk.exe", "bpk.exe have been stop"};
+    EXPECT_EQ(testing_support::logMessages(program.readFile("keyloggerstop.log"), stopped), stopped);
+
     ASSERT_TRUE(program.chooseFromTrayMenu(app::Help1));
     ASSERT_TRUE(chm.waitForCall());
     EXPECT_NE(chm.calls().find(converted(folder + L"omx.chm", CP_UTF8)), std::string::npos) << chm.calls();
@@ -115,7 +129,7 @@ TEST(NonAnsiFolderTest, EveryFileBesideTheProgramOpensAndTheLibraryIsToldTheShor
     ASSERT_TRUE(hidden(white));
     EXPECT_EQ(program.readFile("wl.txt"), "a.exe\r\nb.exe");
     // Saved once the dialog has closed, with encryption on as the menu left it.
-    const std::string saved = "[main]\r\nenabledenc=1\r\nstopkeylog=0\r\nenabledwhite=0\r\nenabledblack=0\r\n";
+    const std::string saved = "[main]\r\nenabledenc=1\r\nstopkeylog=1\r\nenabledwhite=0\r\nenabledblack=0\r\n";
     press(settings, IDOK);
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return program.readFile("ombrix.ini") == saved; }))
         << program.readFile("ombrix.ini");
