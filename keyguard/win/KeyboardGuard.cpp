@@ -13,6 +13,9 @@ namespace {
 // back at the head of the chain, and brings it back if the system dropped it for a slow
 // answer.
 constexpr UINT kRefreshMs = 200;
+// The hook thread's stack: its deepest call is a layout's translation. (The process's
+// default, megabytes, would be paid in memory where the system commits stacks whole.)
+constexpr SIZE_T kThreadStack = 64 * 1024;
 // How long ending waits for the thread at most. (Starting waits for the thread's first
 // steps, which wait for nothing.)
 constexpr DWORD kThreadWaitMs = 10000;
@@ -231,7 +234,8 @@ bool KeyboardGuard::start(HWND notify, DWORD session) {
     if (thread_) return true;
     StartRequest request{notify, session, CreateEventW(nullptr, TRUE, FALSE, nullptr), false};
     if (!request.ready) return false;
-    thread_ = CreateThread(nullptr, 0, hookThreadMain, &request, 0, &threadId_);
+    thread_ = CreateThread(nullptr, kThreadStack, hookThreadMain, &request, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                           &threadId_);
     if (!thread_) {
         CloseHandle(request.ready);
         return false;
