@@ -304,7 +304,8 @@ TEST_F(ScanInProgramTest, TheScanTimerAloneStartsAScanThirtySecondsAfterTheFirst
 
 // A program under a Windows name from another folder is reported in the log once, with its
 // path, and keeps running; the prefix's own system processes and a white-listed name never
-// are. The scan that stops a keylogger and finds it shows one notice naming both.
+// are. The scan that stops a keylogger and finds it shows one notice naming both. (Wine's
+// tray sends no notification for a click on its balloon; TrayBalloonTest covers the click.)
 TEST_F(ScanInProgramTest, AWindowsNameFromAnotherFolderIsReportedOnceAndKeepsRunning) {
     settings(true, true, true);
     table({"keylog.exe"});
