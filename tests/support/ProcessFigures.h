@@ -2,13 +2,16 @@
 // and USER objects. Windows only. Wine answers GetProcessHandleCount with 0 and leaves the
 // private bytes of GetProcessMemoryInfo empty, so the handles are counted in the system's
 // handle table and the private bytes summed over the committed private memory regions.
-// Its GetGuiResources counts nothing; those two figures stay 0 there.
+// Its GetGuiResources counts nothing either: there the GDI objects are counted in the
+// process's own GDI handle table (which its PEB points to, readable from outside), and the
+// USER objects are the process's windows, top-level and child.
 #pragma once
 
 #include <windows.h>
 
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cstdint>
 #include <vector>
@@ -34,7 +37,46 @@ struct ProcessFigures {
         if (!f.privateBytes) f.privateBytes = committedPrivateBytes(process);
         f.gdiObjects = GetGuiResources(process, GR_GDIOBJECTS);
         f.userObjects = GetGuiResources(process, GR_USEROBJECTS);
+        if (!f.gdiObjects && underWine()) f.gdiObjects = wineGdiObjects(process);
+        if (!f.userObjects && underWine()) f.userObjects = windowsOf(pid);
         return f;
+    }
+
+    static bool underWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+
+    // The live entries of Wine's GDI handle table of `process` (PROCESS_QUERY_INFORMATION
+    // and PROCESS_VM_READ), stock objects included; 0 when it cannot be read.
+    static unsigned long wineGdiObjects(HANDLE process) {
+        using QueryFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+        auto query = reinterpret_cast<QueryFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+        PROCESS_BASIC_INFORMATION basic{};
+        ULONG returned = 0;
+        if (!query || query(process, 0 /* ProcessBasicInformation */, &basic, sizeof basic, &returned) != 0)
+            return 0;
+        // PEB.GdiSharedHandleTable (a process of the same width as this one).
+        const size_t offset = sizeof(void*) == 4 ? 0x94 : 0xF8;
+        const void* table = nullptr;
+        SIZE_T read = 0;
+        if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + offset, &table,
+                               sizeof table, &read) ||
+            !table)
+            return 0;
+        std::vector<WineGdiEntry> entries(0x10000);
+        if (!ReadProcessMemory(process, table, entries.data(),
+                               entries.size() * sizeof(WineGdiEntry), &read))
+            return 0;
+        unsigned long live = 0;
+        for (const WineGdiEntry& e : entries)
+            if (e.type != 0) ++live;
+        return live;
+    }
+
+    // The windows of process `pid`, top-level and child.
+    static unsigned long windowsOf(DWORD pid) {
+        WindowTally tally{pid, 0};
+        EnumWindows(&countTopLevel, reinterpret_cast<LPARAM>(&tally));
+        return tally.windows;
     }
 
     // The threads of process `pid` now.
@@ -69,6 +111,37 @@ struct ProcessFigures {
     }
 
 private:
+    struct WindowTally {
+        DWORD pid;
+        unsigned long windows;
+    };
+    static BOOL CALLBACK countChild(HWND, LPARAM windows) {
+        ++*reinterpret_cast<unsigned long*>(windows);
+        return TRUE;
+    }
+    static BOOL CALLBACK countTopLevel(HWND w, LPARAM p) {
+        auto& tally = *reinterpret_cast<WindowTally*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != tally.pid) return TRUE;
+        ++tally.windows;
+        EnumChildWindows(w, &countChild, reinterpret_cast<LPARAM>(&tally.windows));
+        return TRUE;
+    }
+
+    // An entry of Wine's GDI handle table: 24 bytes, the object's type nonzero while it lives.
+#pragma pack(push, 1)
+    struct WineGdiEntry {
+        std::uint64_t object;
+        std::uint32_t owner;
+        std::uint16_t unique;
+        std::uint8_t type;
+        std::uint8_t flags;
+        std::uint64_t userPointer;
+    };
+#pragma pack(pop)
+    static_assert(sizeof(WineGdiEntry) == 24);
+
     // SystemHandleInformation (16): a count, then one 16-byte entry per open handle of the
     // system, each starting with the owner's process id.
     struct HandleEntry {
