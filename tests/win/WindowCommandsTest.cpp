@@ -113,6 +113,37 @@ HWND startShown(ProgramUnderTest& program) {
 // were going to show would have shown.
 void exitAfterCommands(ProgramUnderTest& program, HWND w) { EXPECT_EQ(program.exitByMenu(w), 0u); }
 
+// The visible about boxes of the program's copies.
+struct AboutTally {
+    DWORD pid;
+    int boxes;
+};
+
+BOOL CALLBACK countAbout(HWND w, LPARAM p) {
+    auto& tally = *reinterpret_cast<AboutTally*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char caption[64] = "";
+    GetWindowTextA(w, caption, sizeof caption);
+    if (pid == tally.pid && IsWindowVisible(w) && std::string(caption) == "About Ombrix") ++tally.boxes;
+    return TRUE;
+}
+
+int aboutBoxes(ProgramUnderTest& program) {
+    AboutTally tally{program.process().pid(), 0};
+    EnumWindows(&countAbout, reinterpret_cast<LPARAM>(&tally));
+    return tally.boxes;
+}
+
+size_t lineCount(const std::string& text) {
+    size_t lines = 0;
+    for (size_t at = 0; at < text.size(); ++lines) {
+        size_t end = text.find('\n', at);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
 }  // namespace
 
 TEST(WindowCommandsTest, AboutOpensFromMenuAndButtonAndClosesWithOk) {
@@ -143,8 +174,13 @@ TEST(WindowCommandsTest, AboutChosenAgainWhileOpenRaisesTheOneBox) {
     ASSERT_TRUE(program.chooseFromTrayMenu(About1));
     HWND about = program.waitForWindow("About Ombrix");
     ASSERT_TRUE(about);
-    // The tray menu still works while the box is open; About chosen again raises the one box.
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return GetForegroundWindow() == about; }));
+    // The tray menu still works while the box is open; the menu takes the front, and About
+    // chosen again brings the one box back to it.
     ASSERT_TRUE(program.chooseFromTrayMenu(About1));
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return GetForegroundWindow() == about; }))
+        << "the front window is " << GetForegroundWindow() << ", not the box " << about;
+    EXPECT_EQ(aboutBoxes(program), 1);
     PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(about, IDOK)));
     ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(about); }));
     exitAfterCommands(program, w);
@@ -161,6 +197,12 @@ TEST(WindowCommandsTest, PictureAndTextLineOpenTheSiteAndLeaveTheBoxOpen) {
     ProgramUnderTest::click(about, POINT{358 + 40, 18 + 90});  // the picture
     ASSERT_TRUE(https.waitForCall());
     EXPECT_NE(https.calls().find("https://"), std::string::npos) << https.calls();
+    EXPECT_TRUE(IsWindowVisible(about));
+    ProgramUnderTest::click(about, POINT{51 + 20, 159 + 10});  // the text line
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return lineCount(https.calls()) == 2; }, 20000))
+        << "the text line opened nothing: " << https.calls();
+    const std::string calls = https.calls();
+    EXPECT_NE(calls.find("https://", calls.find('\n')), std::string::npos) << calls;
     EXPECT_TRUE(IsWindowVisible(about));
 }
 
@@ -181,10 +223,12 @@ TEST(WindowCommandsTest, HelpAndViewLogWithTheirFilesMissingDoNothing) {
     ASSERT_TRUE(w);
     ASSERT_FALSE(program.exists("omx.chm"));
     ASSERT_FALSE(program.exists("keyloggerstop.log"));
+    // A box would be up as soon as the command has run: looked for then, the program running.
     ASSERT_TRUE(program.chooseFromTrayMenu(Help1));
+    EXPECT_EQ(program.messageBox(), nullptr) << "a box from Help";
     ASSERT_TRUE(program.chooseFromTrayMenu(LogFile1));
+    EXPECT_EQ(program.messageBox(), nullptr) << "a box from View log";
     exitAfterCommands(program, w);
-    EXPECT_EQ(program.messageBox(), nullptr);
     EXPECT_TRUE(chm.calls().empty());
 }
 
