@@ -2,7 +2,9 @@
 // timers, and the shared hidden window that finds a timer by its address.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "tests/win/MessagePump.h"
@@ -141,11 +143,18 @@ TEST(LightTimerTest, SharedWindowFindsTimersByAddressAndIgnoresOtherIdentifiers)
     SendMessageA(shared, WM_TIMER, reinterpret_cast<WPARAM>(&t.timer), 0);
     EXPECT_EQ(t.fired, 1);
     // An identifier that is no live timer: a freed one, or any number another process sends.
-    auto gone = std::make_unique<CountedTimer>(20);
+    // The freed timer's memory is given back what it held, as freed memory often still holds
+    // it: a window that followed the identifier would count a firing there.
+    alignas(CountedTimer) unsigned char storage[sizeof(CountedTimer)];
+    auto* gone = new (storage) CountedTimer(20);
     WPARAM goneId = reinterpret_cast<WPARAM>(&gone->timer);
-    gone.reset();
-    EXPECT_EQ(SendMessageA(shared, WM_TIMER, goneId, 0), 0);
-    EXPECT_EQ(SendMessageA(shared, WM_TIMER, 0x1234, 0), 0);
+    unsigned char remains[sizeof(CountedTimer)];
+    std::memcpy(remains, storage, sizeof remains);
+    gone->~CountedTimer();
+    std::memcpy(storage, remains, sizeof remains);
+    SendMessageA(shared, WM_TIMER, goneId, 0);
+    EXPECT_EQ(std::launder(reinterpret_cast<CountedTimer*>(storage))->fired, 0) << "the freed timer fired";
+    SendMessageA(shared, WM_TIMER, 0x1234, 0);
     EXPECT_EQ(t.fired, 1);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "tests/win/MessagePump.h"
@@ -226,9 +227,23 @@ TEST(TrayIconTest, DestroyedIconListIsLetGoOf) {
     EXPECT_EQ(icon.IconIndex(), 0);
     icon.setIconIndex(1);
     EXPECT_EQ(icon.IconIndex(), 0);
-    // The other way round: a list that outlives its component tells nobody.
-    ui::IconList list = someIcons(1);
-    { TTrayIcon gone(nullptr); gone.setIconList(&list); }
+    // The other way round: a list that outlives its component tells nobody. The component's
+    // memory is given back what it held when it went, so a call that the list still made
+    // to it would show there.
+    alignas(TTrayIcon) unsigned char storage[sizeof(TTrayIcon)];
+    unsigned char remains[sizeof(TTrayIcon)];
+    const ui::IconList* watched = nullptr;
+    {
+        ui::IconList outliving = someIcons(1);
+        watched = &outliving;
+        auto* gone = new (storage) TTrayIcon(nullptr);
+        gone->setIconList(&outliving);
+        std::memcpy(remains, storage, sizeof remains);
+        gone->~TTrayIcon();
+        std::memcpy(storage, remains, sizeof remains);
+    }
+    EXPECT_EQ(std::launder(reinterpret_cast<TTrayIcon*>(storage))->iconList(), watched)
+        << "the list told a component that had gone";
 }
 
 TEST(TrayIconTest, ShowingAnIconThatIsAlreadyShownIsHarmless) {
@@ -306,8 +321,11 @@ TEST(TrayIconTest, NotificationForAnUnknownIconIsIgnored) {
     TTrayIcon icon(nullptr);
     int clicks = 0;
     icon.OnClick = [&] { ++clicks; };
-    // Any process may post to the hidden window: a forged identifier must not be followed.
+    // Any process may post to the hidden window: a forged identifier must not be followed. A
+    // whole click is forged, which would be a click of a live icon at once.
     SendMessageA(icon.iconData().hWnd, ui::TrayCallbackMessage, 0x1234, WM_LBUTTONDOWN);
+    SendMessageA(icon.iconData().hWnd, ui::TrayCallbackMessage, 0x1234, WM_LBUTTONUP);
+    EXPECT_EQ(clicks, 0) << "the forged click reached the icon";
     notifyThroughWindow(icon, WM_LBUTTONDOWN);
     notifyThroughWindow(icon, WM_LBUTTONUP);
     EXPECT_EQ(clicks, 1);
@@ -406,7 +424,8 @@ TEST(TrayIconMouseEventsTest, PositionIsTheCursorsWhenTheNotificationIsHandled) 
     TTrayIcon icon(nullptr);
     POINT at{-1, -1};
     icon.OnMouseUp = [&](TMouseButton, TShiftState, int x, int y) { at = {x, y}; };
-    if (!cursorTo(60, 70) || !cursorTo(90, 110)) GTEST_SKIP() << "the cursor cannot be placed on this desktop";
+    if (!cursorTo(60, 70) || !cursorTo(90, 110))
+        GTEST_SKIP() << "not checked: the position an event carries; why: the cursor cannot be placed on this desktop";
     // Posted while the cursor was elsewhere: the message carries no position of its own.
     PostMessageA(icon.iconData().hWnd, ui::TrayCallbackMessage, reinterpret_cast<WPARAM>(&icon), WM_RBUTTONUP);
     ASSERT_TRUE(cursorTo(60, 70));
@@ -426,7 +445,8 @@ TEST(TrayIconMouseEventsTest, HeldShiftKeyIsInTheShiftState) {
     {
         HeldKey held(VK_SHIFT);
         if (!pumpUntil([] { return GetAsyncKeyState(VK_SHIFT) < 0; }, 2000))
-            GTEST_SKIP() << "keys sent to this desktop do not reach the keyboard state";
+            GTEST_SKIP() << "not checked: a held Shift in the shift state; why: keys sent to this desktop do not "
+                            "reach the keyboard state";
         notifyThroughWindow(icon, WM_RBUTTONDOWN);
     }
     ASSERT_TRUE(raised);
@@ -437,7 +457,8 @@ TEST(TrayIconMouseEventsTest, HeldShiftKeyIsInTheShiftState) {
 // --- Enter and exit ---------------------------------------------------------------------
 
 TEST(TrayIconEnterExitTest, EnterOnTheFirstMoveAndExitOnceTheCursorHasLeft) {
-    if (!cursorTo(200, 200)) GTEST_SKIP() << "the cursor cannot be placed on this desktop";
+    if (!cursorTo(200, 200))
+        GTEST_SKIP() << "not checked: the enter and exit events; why: the cursor cannot be placed on this desktop";
     TTrayIcon icon(nullptr), quiet(nullptr);
     int enters = 0, exits = 0, quietEvents = 0;
     icon.OnMouseEnter = [&] { ++enters; };
@@ -537,7 +558,9 @@ TEST(TrayIconMenuTest, OfSeveralDefaultItemsTheLowestPlacedIsClicked) {
     win::UniqueMenu menu = threeItemMenu();
     markDefault(menu.get(), 1);
     markDefault(menu.get(), 2);
-    if (!isDefault(menu.get(), 1)) GTEST_SKIP() << "this system keeps one default item per menu";
+    if (!isDefault(menu.get(), 1))
+        GTEST_SKIP() << "not checked: which of several default items is clicked; why: this system keeps one default "
+                        "item per menu";
     icon.setPopupMenu(menu.get());
     notifyThroughWindow(icon, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(pumpUntil([&] { return !owner.commands.empty(); }, 2000));
