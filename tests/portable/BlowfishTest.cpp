@@ -89,8 +89,14 @@ TEST(SecretTextTest, RefusesTextOfTheWrongForm) {
     EXPECT_THROW(scan::decipherSecret("001122334455667g"), std::invalid_argument);
 }
 
+// The secret's bytes are overwritten where they were, not only cut off: the string keeps its
+// buffer (a short one inside the string itself), so what it held is read there afterwards.
 TEST(SecretTextTest, WipeLeavesAnEmptyString) {
     std::string s = "secret";
+    const char* buffer = s.data();
     scan::wipe(s);
     EXPECT_TRUE(s.empty());
+    ASSERT_EQ(s.data(), buffer) << "the buffer moved; its old bytes cannot be checked";
+    ASSERT_GE(s.capacity(), 6u);
+    EXPECT_EQ(std::string(buffer, 6), std::string(6, '\0')) << "the secret is still in the buffer";
 }
