@@ -321,32 +321,30 @@ bool ProgramUnderTest::waitUntilShown(HWND window, DWORD timeoutMs) {
     return waitUntil([&] { return IsWindowVisible(window) != FALSE; }, timeoutMs) && settled(window, timeoutMs);
 }
 
-void ProgramUnderTest::click(HWND window, POINT client) {
-    ClientToScreen(window, &client);
-    SetCursorPos(client.x, client.y);
+namespace {
+
+// A real press and release of a mouse button at a point of the screen.
+void mouseClickAt(POINT screen, DWORD down, DWORD up) {
+    SetCursorPos(screen.x, screen.y);
     INPUT in[2]{};
     in[0].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[0].mi.dwFlags = down;
     in[1].type = INPUT_MOUSE;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    in[1].mi.dwFlags = up;
     SendInput(1, &in[0], sizeof(INPUT));
     Sleep(50);
     SendInput(1, &in[1], sizeof(INPUT));
     Sleep(50);
 }
 
-void ProgramUnderTest::rightClickAt(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-    INPUT in[2]{};
-    in[0].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    in[1].type = INPUT_MOUSE;
-    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(1, &in[0], sizeof(INPUT));
-    Sleep(50);
-    SendInput(1, &in[1], sizeof(INPUT));
-    Sleep(50);
+}  // namespace
+
+void ProgramUnderTest::click(HWND window, POINT client) {
+    ClientToScreen(window, &client);
+    mouseClickAt(client, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
 }
+
+void ProgramUnderTest::rightClickAt(POINT screen) { mouseClickAt(screen, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP); }
 
 void ProgramUnderTest::pressKey(WORD vk) {
     INPUT in[2]{};
