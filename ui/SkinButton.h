@@ -32,6 +32,8 @@ public:
     TSkinButton& operator=(const TSkinButton&) = delete;
 
     const RECT& bounds() const noexcept { return bounds_; }
+    // Whether a host holds the button now.
+    bool hosted() const noexcept { return host_ != nullptr; }
     const std::string& hint() const noexcept { return hint_; }
 
     // A copy of `bitmap` becomes the glyph; nullptr clears it.
@@ -138,6 +140,8 @@ public:
 
     // The topmost visible button at `pt`, disabled ones included.
     TSkinButton* buttonAt(POINT pt) const;
+    // The buttons the host holds now.
+    size_t count() const noexcept { return buttons_.size(); }
 
 private:
     friend class TSkinButton;

@@ -314,16 +314,21 @@ TEST(SkinButtonHoverTest, TheHoverStateFollowsTheVisiblePixelsOfTheGlyph) {
 
 TEST(SkinButtonHostTest, AButtonDestroyedBeforeItsHostLeavesIt) {
     SkinnedWindow w;
+    const size_t before = w.buttons->count();
     {
         ui::TSkinButton gone(10, 10, 20, 20, "gone");
         w.buttons->add(gone);
+        EXPECT_TRUE(gone.hosted());
+        EXPECT_EQ(w.buttons->count(), before + 1);
         w.send(WM_LBUTTONDOWN, 15, 15, MK_LBUTTON);
     }
+    EXPECT_EQ(w.buttons->count(), before) << "the host still holds a destroyed button";
     EXPECT_EQ(w.buttons->buttonAt(POINT{15, 15}), nullptr);
     w.send(WM_LBUTTONUP, 15, 15);
     ui::TSkinButton stays(40, 40, 20, 20, "stays");
     w.buttons->add(stays);
     w.buttons.reset();
+    EXPECT_FALSE(stays.hosted()) << "the button still points to its destroyed host";
     stays.setEnabled(false);  // no host to tell any more
     EXPECT_FALSE(stays.enabled());
 }
