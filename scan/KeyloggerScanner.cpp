@@ -4,6 +4,7 @@
 #include "scan/ProcessControl.h"
 #include "scan/ProcessSnapshot.h"
 #include "scan/SystemFolders.h"
+#include "win32/WidePath.h"
 #include "win32/Win32Error.h"
 
 namespace scan {
@@ -27,9 +28,9 @@ KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
         // the protection itself, and every scan would log a stop that cannot happen.
         if (entry.th32ProcessID == self_) return;
         const std::string name(exeFileOf(entry));
-        if (ExamineProcess(name, rules)) {
+        if (const std::optional<bool> ended = examine(name, rules)) {
             ++report.stops;
-            (lastStopEnded_ ? report.stopped : report.notStopped).push_back(name);
+            (*ended ? report.stopped : report.notStopped).push_back(name);
         } else {
             checkHome(entry, name, rules, report);
         }
@@ -39,9 +40,12 @@ KeyloggerScanner::Report KeyloggerScanner::scan(const ScanRules& rules) {
 }
 
 bool KeyloggerScanner::ExamineProcess(const std::string& processName, const ScanRules& rules) {
-    if (!rules.mustStop(processName)) return false;
-    lastStopEnded_ = stop(processName);
-    return true;
+    return examine(processName, rules).has_value();
+}
+
+std::optional<bool> KeyloggerScanner::examine(const std::string& processName, const ScanRules& rules) {
+    if (!rules.mustStop(processName)) return std::nullopt;
+    return stop(processName);
 }
 
 // Only processes with a Windows name have their image read: the rest of the walk costs
@@ -51,11 +55,11 @@ void KeyloggerScanner::checkHome(const PROCESSENTRY32& entry, const std::string&
     const SystemHome home = systemHomeOf(name);
     if (home == SystemHome::None || rules.whiteListed(name)) return;
     if (!checked_.firstTime({entry.th32ProcessID, entry.th32ParentProcessID, name})) return;
-    const std::optional<ProcessImage> image = processImageOf(entry.th32ProcessID);
+    const std::optional<std::wstring> image = imagePathOf(entry.th32ProcessID);
     if (!image) return;
     if (!systemFolders_) systemFolders_ = std::make_unique<SystemFolders>();
-    if (systemFolders_->holds(image->path, home)) return;
-    const std::string path = ansiText(image->path);
+    if (systemFolders_->holds(*image, home)) return;
+    const std::string path = win::narrow(*image);
     report.misplaced.push_back(name + " (" + path + ")");
     log(misplacedLogLine(name, path), mtrcOperation);
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ public:
     bool ExamineProcess(const std::string& processName, const ScanRules& rules);
 
 private:
+    // Nothing when the rules leave the process running; else whether its stop ended what
+    // it reached.
+    std::optional<bool> examine(const std::string& processName, const ScanRules& rules);
     // Whether the stop ended what it reached.
     bool stop(const std::string& name);
     void checkHome(const PROCESSENTRY32& entry, const std::string& name, const ScanRules& rules, Report& report);
@@ -60,7 +64,6 @@ private:
     TmLog& log_;
     DWORD self_;
     CreateSnapshotFn stopSnapshot_;
-    bool lastStopEnded_ = true;
     std::unique_ptr<class SystemFolders> systemFolders_;
     CheckedProcesses checked_;
 };

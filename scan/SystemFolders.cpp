@@ -22,7 +22,7 @@ std::wstring folderOf(const std::wstring& path) {
 
 }  // namespace
 
-std::optional<ProcessImage> processImageOf(DWORD pid) {
+std::optional<std::wstring> imagePathOf(DWORD pid) {
     win::UniqueKernelHandle process(OpenProcess(kQueryLimited, FALSE, pid));
     if (!process) process.reset(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     if (!process) return std::nullopt;
@@ -34,7 +34,7 @@ std::optional<ProcessImage> processImageOf(DWORD pid) {
         length = GetModuleFileNameExW(process.get(), nullptr, path, static_cast<DWORD>(std::size(path)));
         if (length == 0) return std::nullopt;
     }
-    return ProcessImage{std::wstring(path, length)};
+    return std::wstring(path, length);
 }
 
 std::optional<SystemFolders::Identity> SystemFolders::identityOf(const std::wstring& folder) {
@@ -66,16 +66,6 @@ bool SystemFolders::holds(const std::wstring& imagePath, SystemHome home) const 
     for (const Identity& s : system_)
         if (s == *id) return true;
     return home == SystemHome::SystemOrWindows && windows_ && *windows_ == *id;
-}
-
-std::string ansiText(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
 }
 
 }  // namespace scan

@@ -13,12 +13,9 @@
 
 namespace scan {
 
-struct ProcessImage {
-    std::wstring path;  // the executable's full path
-};
-
-// The image of process `pid`, or nothing when it cannot be read (access denied, gone).
-std::optional<ProcessImage> processImageOf(DWORD pid);
+// The full path of process `pid`'s executable, or nothing when it cannot be read (access
+// denied, gone).
+std::optional<std::wstring> imagePathOf(DWORD pid);
 
 class SystemFolders {
 public:
@@ -39,8 +36,5 @@ private:
     std::vector<Identity> system_;
     std::optional<Identity> windows_;
 };
-
-// The path in the ANSI code page, for the log.
-std::string ansiText(const std::wstring& text);
 
 }  // namespace scan

@@ -23,6 +23,13 @@ bool toAnsi(const std::wstring& wide, std::string& ansi, bool exact) {
 
 }  // namespace
 
+std::wstring widePathOf(const std::string& ansi) {
+    const int size = static_cast<int>(ansi.size());
+    std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0)), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
 std::string ansiPathOf(const std::wstring& path) {
     std::string ansi;
     if (toAnsi(path, ansi, true)) return ansi;

@@ -13,4 +13,7 @@ namespace dbf {
 // when neither holds (short names switched off, a file name the code page lacks).
 std::string ansiPathOf(const std::wstring& path);
 
+// An ANSI name (the code page's) as UTF-16, for the wide calls.
+std::wstring widePathOf(const std::string& ansi);
+
 }  // namespace dbf

@@ -109,11 +109,8 @@ bool DBO_DiskFile::exists(const std::string& name) {
 // Wide, then back to ANSI: the current directory may be a folder whose name the ANSI code
 // page cannot hold, which the ANSI call would turn into question marks.
 std::string DBO_DiskFile::osFullPath(const std::string& name) {
-    const int size = static_cast<int>(name.size());
-    std::wstring wide(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0)), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, name.data(), size, wide.data(), static_cast<int>(wide.size()));
     wchar_t buf[MAX_PATH * 2];
-    DWORD n = ::GetFullPathNameW(wide.c_str(), MAX_PATH * 2, buf, nullptr);
+    DWORD n = ::GetFullPathNameW(widePathOf(name).c_str(), MAX_PATH * 2, buf, nullptr);
     if (n == 0 || n >= MAX_PATH * 2) return name;
     return ansiPathOf(std::wstring(buf, n));
 }

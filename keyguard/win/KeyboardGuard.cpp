@@ -24,6 +24,7 @@ constexpr DWORD kThreadWaitMs = 10000;
 constexpr UINT kMarkOrder = WM_APP + 1;
 
 // --- State of the hook thread ---------------------------------------------------------
+HMODULE self = nullptr;  // this library, held by the thread while it runs
 HHOOK hook = nullptr;
 KeyGate gate;
 HWND notifyWindow = nullptr;
@@ -161,12 +162,7 @@ LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(nullptr, code, wp, lp);
 }
 
-HHOOK setHook() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&lowLevelKeyboard), &self);
-    return SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelKeyboard, self, 0);
-}
+HHOOK setHook() { return SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelKeyboard, self, 0); }
 
 void refresh() {
     if (HHOOK fresh = setHook()) {
@@ -189,8 +185,7 @@ struct StartRequest {
 DWORD WINAPI hookThreadMain(LPVOID parameter) {
     // The thread holds the library for as long as it runs, so that nothing can unload the
     // code under it; it lets go as it ends.
-    HMODULE hold = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&hookThreadMain), &hold);
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&hookThreadMain), &self);
 
     auto* request = static_cast<StartRequest*>(parameter);
     notifyWindow = request->notify;
@@ -225,7 +220,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         hook = nullptr;
     }
     gate.reset();
-    FreeLibraryAndExitThread(hold, 0);
+    FreeLibraryAndExitThread(self, 0);
 }
 
 }  // namespace
