@@ -6,9 +6,11 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "tests/win/MessagePump.h"
@@ -364,17 +366,44 @@ TEST(TrayIconHandlerWindowTest, OneWindowServesEveryComponentAndGoesWithTheLast)
 }
 
 TEST(TrayIconHandlerWindowTest, HandlerMayFreeItsComponentDuringANotification) {
-    auto icon = std::make_unique<TTrayIcon>(nullptr);
     TTrayIcon other(nullptr);  // keeps the hidden window alive
+    alignas(TTrayIcon) unsigned char storage[sizeof(TTrayIcon)];
+    auto* icon = new (storage) TTrayIcon(nullptr);
     HWND h = icon->iconData().hWnd;
-    WPARAM id = reinterpret_cast<WPARAM>(icon.get());
-    icon->OnClick = [&] { icon.reset(); };
+    WPARAM id = reinterpret_cast<WPARAM>(icon);
+    bool freed = false;
+    icon->OnClick = [&] {
+        icon->~TTrayIcon();
+        freed = true;
+    };
     icon->OnMouseUp = [](TMouseButton, TShiftState, int, int) { ADD_FAILURE() << "raised on a freed component"; };
     SendMessageA(h, ui::TrayCallbackMessage, id, WM_LBUTTONDOWN);
     SendMessageA(h, ui::TrayCallbackMessage, id, WM_LBUTTONUP);
-    EXPECT_EQ(icon, nullptr);
-    // Its identifier is no longer honoured.
-    EXPECT_EQ(SendMessageA(h, ui::TrayCallbackMessage, id, WM_LBUTTONUP), 0);
+    ASSERT_TRUE(freed);
+
+    // Its identifier is no longer honoured. The freed place is given the bytes of a live
+    // component whose events count, so a window that followed the identifier would raise an
+    // event there instead of reading freed memory. The forged notifications come from another
+    // thread with a time limit, so a window that hung over them fails the test too.
+    TTrayIcon witness(nullptr);
+    int reached = 0;
+    witness.OnMouseDown = [&](TMouseButton, TShiftState, int, int) { ++reached; };
+    witness.OnMouseUp = [&](TMouseButton, TShiftState, int, int) { ++reached; };
+    witness.OnClick = [&] { ++reached; };
+    std::memcpy(static_cast<void*>(storage), static_cast<const void*>(&witness), sizeof storage);
+    std::atomic<int> answered{0};
+    std::thread forger([&] {
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP}) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(h, ui::TrayCallbackMessage, id, m, SMTO_NORMAL, 3000, &result)) ++answered;
+        }
+        answered += 100;
+    });
+    const bool done = pumpUntil([&] { return answered >= 100; }, 8000);
+    forger.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(answered, 102) << "the window did not answer the forged notifications in time";
+    EXPECT_EQ(reached, 0) << "the freed component's identifier was honoured";
 }
 
 // --- Mouse events -----------------------------------------------------------------------
