@@ -5,6 +5,7 @@
 
 #include "app/Abouts.h"
 #include "app/Shell.h"
+#include "app/StartupPhases.h"
 #include "app/resource.h"
 #include "hook/HookBinding.h"
 #include "scan/SecretText.h"
@@ -48,6 +49,7 @@ TForm1::TForm1() {
     create(kMainWindowClass, "Ombrix", WS_EX_APPWINDOW, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, kLeft, kTop,
            kClientWidth, kClientHeight);
     win::Application::setMainWindow(hwnd());
+    startupPhase("main window");
     createComponents();
     try {
         FormCreate();
@@ -67,6 +69,7 @@ void TForm1::createComponents() {
     iconlist_.addResource(IDI_ENCRYPTION_ON);
     iconlist_.addResource(IDI_ENCRYPTION_OFF);
     TrayIcon1 = std::make_unique<ui::TTrayIcon>(hwnd());
+    startupPhase("tray icon: component");
     TrayIcon1->setIconList(&iconlist_);
     TrayIcon1->setHint("Ombrix");
     TrayIcon1->setMinimizeToTray(true);
@@ -90,12 +93,15 @@ void TForm1::createComponents() {
     AppendMenuA(m, MF_STRING, LogFile1, "View Log File");
     AppendMenuA(m, MF_STRING, Exit1, "&Exit");
     TrayIcon1->setPopupMenu(m);
+    startupPhase("tray icon: properties, menu");
 
     // The face: the skin, then its shape. A missing shape leaves the window rectangular.
     SkinForm1 = std::make_unique<ui::TSkinForm>(hwnd());
     HMODULE self = GetModuleHandleA(nullptr);
     SkinForm1->loadPicture(self, IDB_SKIN);
+    startupPhase("skin picture");
     SkinForm1->loadMask(ui::loadResourceData(self, IDR_MASK2));
+    startupPhase("skin region");
     skin_ = std::make_unique<ui::SkinButtonHost>(hwnd());
     for (ui::TSkinButton* b : {&SkinButton1, &SkinButton5, &SkinButton4, &SkinButton6, &SkinButton3, &btnStart})
         skin_->add(*b);
@@ -108,10 +114,14 @@ void TForm1::createComponents() {
 
     Timertrayicon.attach(hwnd(), kTimertrayiconId, 5000, true);
     Timer2.attach(hwnd(), kTimer2Id, 30000, false);
+    startupPhase("skin buttons, timers");
     createLog();
+    startupPhase("log, registry record");
     configureTables();
     scanner_ = std::make_unique<scan::KeyloggerScanner>(*mLog1);
+    startupPhase("table settings, scanner");
     TrayIcon1->loaded();
+    startupPhase("tray icon added");
 }
 
 // The log records its trace level below HKEY_LOCAL_MACHINE, which an ordinary account may
@@ -158,17 +168,22 @@ void TForm1::FormCreate() {
     BlackList = std::make_unique<settings::ProcessList>(&settings::compareTextIgnoringCase);
     WhiteList = std::make_unique<settings::ProcessList>(&settings::compareTextIgnoringCase);
     loadLists();
+    startupPhase("settings: lists");
     hooked = false;
     bindHookLibrary();
+    startupPhase("library binding");
 }
 
 void TForm1::FormShow() {
     if (!settingsLoaded) {
         openKeyloggerTable();
+        startupPhase("table and index open");
         switches = settings::loadSwitches(settings::IniFile(iniFileName));
+        startupPhase("settings: switches");
     }
     settingsLoaded = true;
     ApplySettings(false);
+    startupPhase("hook start, tray display");
 }
 
 bool TForm1::FormCloseQuery() {

@@ -4,6 +4,7 @@
 #include "app/Abouts.h"
 #include "app/Form1.h"
 #include "app/SingleInstance.h"
+#include "app/StartupPhases.h"
 #include "settings/SetupForm.h"
 #include "settings/SetupFormB.h"
 #include "settings/SetupFormW.h"
@@ -20,6 +21,7 @@ void activate(HWND first) { PostMessageA(first, app::WM_ACTIVATE_INSTANCE, 0, 0)
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    app::startupPhase("process start to entry");
     if (HWND first = app::findRunningCopy()) {
         activate(first);
         return 0;
@@ -41,9 +43,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
     }
 
+    app::startupPhase("single-instance check");
     win::Application::setTitle("Ombrix");
     app::TForm1 Form1;
     app::TAbouts Abouts(Form1.hwnd());
+    app::startupPhase("about box");
     settings::Tsetupform setupform(Form1.hwnd());
     settings::Tsetupformb setupformb(Form1.hwnd());
     settings::Tsetupformw setupformw(Form1.hwnd());
@@ -55,7 +59,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setupform.OnEditBlackList = [&] {
         if (Form1.BlackList) setupformb.edit(*Form1.BlackList);
     };
+    app::startupPhase("settings dialogs");
     Form1.Show();
+    app::startupPhase("first show");
+    app::writeStartupPhases();
     win::Application::run();
     return 0;
 }
