@@ -51,7 +51,7 @@ std::pair<const uint8_t*, size_t> resourceBytes(int id) {
 
 }  // namespace
 
-TAbouts::TAbouts(HWND owner) { create(layout(), owner); }
+TAbouts::TAbouts(HWND owner) { prepare(layout(), owner); }
 
 void TAbouts::showOrRaise() {
     if (showing()) {

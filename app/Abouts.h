@@ -1,5 +1,6 @@
 // The about box: the program's name, a line and a picture that open the maker's web site,
-// and OK. Created hidden at start and shown modally by the About commands.
+// and OK. Lives for the whole run and is shown modally by the About commands; its window is
+// made, hidden, at its first showing and kept.
 #pragma once
 
 #include <windows.h>

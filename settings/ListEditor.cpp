@@ -31,7 +31,7 @@ LRESULT CALLBACK memoProc(HWND memo, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 ListEditor::ListEditor(HWND owner, const std::string& caption, ListFile file) : file_(std::move(file)) {
-    create(layout(caption), owner);
+    prepare(layout(caption), owner);
 }
 
 void ListEditor::initialize() {

@@ -22,7 +22,7 @@ win::DialogTemplate layout() {
 
 }  // namespace
 
-Tsetupform::Tsetupform(HWND owner) { create(layout(), owner); }
+Tsetupform::Tsetupform(HWND owner) { prepare(layout(), owner); }
 
 void Tsetupform::setChecks(const Switches& s) {
     setChecked(CheckBox1, s.enabledEnc);

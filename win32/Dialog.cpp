@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "win32/Application.h"
@@ -15,10 +16,19 @@ Dialog::~Dialog() {
     if (hwnd_) destroyWindow(hwnd_);
 }
 
-void Dialog::create(const DialogTemplate& layout, HWND owner) {
-    HWND h = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), layout.get(), owner, &Dialog::trampoline,
-                                        reinterpret_cast<LPARAM>(this));
+void Dialog::prepare(DialogTemplate layout, HWND owner) {
+    layout_ = std::move(layout);
+    owner_ = owner;
+}
+
+HWND Dialog::hwnd() const {
+    if (hwnd_ || !layout_) return hwnd_;
+    HWND h = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), layout_->get(), owner_, &Dialog::trampoline,
+                                        reinterpret_cast<LPARAM>(const_cast<Dialog*>(this)));
     if (!h) raiseLastError("Cannot create dialog");
+    // Made once: a dialog destroyed at the program's end is not made again.
+    layout_.reset();
+    return hwnd_;
 }
 
 namespace {
@@ -49,6 +59,7 @@ std::vector<HWND> disableOthers(HWND dialog, HWND owner) {
 }  // namespace
 
 int Dialog::showModal() {
+    hwnd();
     Application::ModalLoop loop;
     HWND owner = GetWindow(hwnd_, GW_OWNER);
     HWND previous = GetActiveWindow();

@@ -1,9 +1,12 @@
 // A dialog created once, hidden, and shown modally as often as it is needed. Its state lives
-// in its controls between showings, as a form's would.
+// in its controls between showings, as a form's would. Most runs never show a given dialog,
+// so its native window is made at its first need (the first showing, or the first look at
+// its window or controls), not with the object.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "win32/DialogTemplate.h"
@@ -17,7 +20,9 @@ public:
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
 
-    HWND hwnd() const noexcept { return hwnd_; }
+    // The native dialog, made (hidden) at the first call; raises win::Win32Error when the
+    // system refuses to make it.
+    HWND hwnd() const;
 
     // Shows the dialog centred over its owner, with the owner and the thread's other windows
     // (a dialog it was opened from, say) disabled, and runs a message loop until `close`
@@ -27,8 +32,8 @@ public:
     bool showing() const noexcept { return showing_; }
 
 protected:
-    // Creates the native dialog, hidden.
-    void create(const DialogTemplate& layout, HWND owner);
+    // What the native dialog will be made of, and its owner.
+    void prepare(DialogTemplate layout, HWND owner);
 
     // WM_INITDIALOG.
     virtual void initialize() {}
@@ -36,17 +41,21 @@ protected:
     virtual void command(int id, int code);
     virtual INT_PTR handle(UINT msg, WPARAM wp, LPARAM lp);
 
-    HWND item(int id) const { return GetDlgItem(hwnd_, id); }
-    bool checked(int id) const { return IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
-    void setChecked(int id, bool on) { CheckDlgButton(hwnd_, id, on ? BST_CHECKED : BST_UNCHECKED); }
+    HWND item(int id) const { return GetDlgItem(hwnd(), id); }
+    bool checked(int id) const { return IsDlgButtonChecked(hwnd(), id) == BST_CHECKED; }
+    void setChecked(int id, bool on) { CheckDlgButton(hwnd(), id, on ? BST_CHECKED : BST_UNCHECKED); }
     std::string itemText(int id) const;
-    void setItemText(int id, const std::string& text) { SetDlgItemTextA(hwnd_, id, text.c_str()); }
+    void setItemText(int id, const std::string& text) { SetDlgItemTextA(hwnd(), id, text.c_str()); }
 
 private:
     static INT_PTR CALLBACK trampoline(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void centreOverOwner();
 
-    HWND hwnd_ = nullptr;
+    // Until the dialog is made.
+    mutable std::optional<DialogTemplate> layout_;
+    HWND owner_ = nullptr;
+    // Set by WM_INITDIALOG, within the first hwnd().
+    mutable HWND hwnd_ = nullptr;
     int modalResult_ = 0;
     bool showing_ = false;
 };

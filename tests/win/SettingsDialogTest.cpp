@@ -67,8 +67,20 @@ TEST(SettingsDialogTest, AnEndRequestWhileTheDialogIsOpenEndsTheProgramCleanly) 
 TEST(SettingsDialogTest, ForgedDestroyMessagesLeaveTheDialogWorking) {
     ProgramUnderTest program;
     Running run(program);
-    HWND hiddenDialog = FindWindowA("#32770", "Ombrix Setting");  // made hidden at start
+    auto programsDialog = [&] {
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "Ombrix Setting")) != nullptr;) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == program.process().pid()) return w;
+        }
+        return HWND{};
+    };
+    EXPECT_FALSE(programsDialog()) << "made at its first showing, not at start";
+    HWND hiddenDialog = run.openSettings();
     ASSERT_TRUE(hiddenDialog);
+    clickButton(hiddenDialog, IDCANCEL);
+    ASSERT_TRUE(hidden(hiddenDialog));
+    EXPECT_EQ(programsDialog(), hiddenDialog) << "kept, hidden, after its showing";
     DWORD_PTR answer = 0;
     for (UINT m : {WM_DESTROY, WM_NCDESTROY}) {
         ASSERT_TRUE(SendMessageTimeoutA(hiddenDialog, m, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
