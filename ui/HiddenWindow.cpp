@@ -7,7 +7,7 @@
 
 namespace ui {
 
-HiddenWindow::HiddenWindow(const char* className, WNDPROC procedure) {
+HiddenWindow::HiddenWindow(const char* className, WNDPROC procedure, bool messageOnly) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc{};
     if (!GetClassInfoA(instance, className, &wc)) {
@@ -17,7 +17,8 @@ HiddenWindow::HiddenWindow(const char* className, WNDPROC procedure) {
         wc.lpszClassName = className;
         if (!RegisterClassA(&wc)) win::raiseLastError(std::string("Cannot register window class ") + className);
     }
-    hwnd_ = CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+    hwnd_ = CreateWindowExA(0, className, "", messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0, messageOnly ? HWND_MESSAGE : nullptr,
+                            nullptr, instance, nullptr);
     if (!hwnd_) win::raiseLastError(std::string("Cannot create window ") + className);
 }
 

@@ -15,8 +15,10 @@ namespace ui {
 class HiddenWindow {
 public:
     // Registers `className` with `procedure` (once per process) and creates the window;
-    // raises win::Win32Error when the system refuses.
-    HiddenWindow(const char* className, WNDPROC procedure);
+    // raises win::Win32Error when the system refuses. A `messageOnly` window is cheaper to
+    // make, but is never foreground and receives no broadcasts: for a service that needs
+    // neither.
+    HiddenWindow(const char* className, WNDPROC procedure, bool messageOnly = false);
     ~HiddenWindow();
     HiddenWindow(const HiddenWindow&) = delete;
     HiddenWindow& operator=(const HiddenWindow&) = delete;

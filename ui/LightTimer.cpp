@@ -12,9 +12,10 @@ namespace {
 LRESULT CALLBACK timerWindowProcedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // The process-wide hidden window on which every light timer's system timer is set; created
-// with the first timer and destroyed with the last.
+// with the first timer and destroyed with the last. Timers need no broadcast and no
+// foreground: a message-only window does.
 struct TLightTimerHandler {
-    HiddenWindow window{"TLightTimerHandler", &timerWindowProcedure};
+    HiddenWindow window{"TLightTimerHandler", &timerWindowProcedure, true};
     std::set<TLightTimer*> timers;
 };
 

@@ -2,11 +2,12 @@
 // the host window's messages to them.
 #include "ui/SkinButton.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include <map>
 #include <utility>
+
+#include "ui/CommonControls.h"
 
 namespace ui {
 
@@ -14,9 +15,9 @@ namespace ui {
 // this size. Images of a button that let its glyph go stay in the list until the list
 // itself goes, which is when no button holds it any more.
 struct GlyphCacheList {
-    GlyphCacheList(int w, int h) : list(ImageList_Create(w, h, ILC_COLOR24 | ILC_MASK, 4, 4)) {}
+    GlyphCacheList(int w, int h) : list(comctl::imageListCreate(w, h, ILC_COLOR24 | ILC_MASK, 4, 4)) {}
     ~GlyphCacheList() {
-        if (list) ImageList_Destroy(list);
+        if (list) comctl::imageListDestroy(list);
     }
     GlyphCacheList(const GlyphCacheList&) = delete;
     GlyphCacheList& operator=(const GlyphCacheList&) = delete;
@@ -195,7 +196,7 @@ void TSkinButton::prepareCells() {
             continue;
         }
         HBITMAP bmp = cellBitmap(screen, c.cell, c.greyed);
-        cellIndex_[s] = bmp ? ImageList_AddMasked(cells_->list, bmp, transparent_) : -1;
+        cellIndex_[s] = bmp ? comctl::imageListAddMasked(cells_->list, bmp, transparent_) : -1;
         if (bmp) DeleteObject(bmp);
         made[{c.cell, c.greyed}] = cellIndex_[s];
     }
@@ -299,7 +300,7 @@ void TSkinButton::paint(HDC dc) {
     }
 
     if (cells_ && cells_->list && cellIndex_[state] >= 0)
-        ImageList_Draw(cells_->list, cellIndex_[state], dc, bounds_.left + g.x, bounds_.top + g.y, ILD_TRANSPARENT);
+        comctl::imageListDraw(cells_->list, cellIndex_[state], dc, bounds_.left + g.x, bounds_.top + g.y, ILD_TRANSPARENT);
     if (!caption_.empty()) {
         SetBkMode(dc, TRANSPARENT);
         RECT r{bounds_.left + c.x, bounds_.top + c.y, bounds_.left + c.x + t.cx, bounds_.top + c.y + t.cy};
@@ -319,12 +320,18 @@ void TSkinButton::paint(HDC dc) {
 
 // --- SkinButtonHost -------------------------------------------------------------------
 
-SkinButtonHost::SkinButtonHost(HWND host) : host_(host) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
+SkinButtonHost::SkinButtonHost(HWND host) : host_(host) {}
+
+// The tips are made when the mouse first comes over the window: a window that is never
+// pointed at never needs them.
+void SkinButtonHost::makeTips() {
+    if (tipsMade_) return;
+    tipsMade_ = true;
+    if (!comctl::ready()) return;
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, host_,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    for (TSkinButton* b : buttons_) addTip(*b);
 }
 
 SkinButtonHost::~SkinButtonHost() {
@@ -336,9 +343,13 @@ void SkinButtonHost::add(TSkinButton& button) {
     buttons_.push_back(&button);
     button.host_ = this;
     group_.add(button.state_);
+    addTip(button);
+}
+
+void SkinButtonHost::addTip(TSkinButton& button) {
     const RECT& r = button.bounds();
     // A button nobody can reach needs no tip.
-    if (!tooltip_ || !button.ShowHint || button.hint().empty() || r.right <= r.left || r.bottom <= r.top) return;
+    if (!tooltip_ || button.toolId_ || !button.ShowHint || button.hint().empty() || r.right <= r.left || r.bottom <= r.top) return;
     TOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;
     ti.uFlags = TTF_SUBCLASS;
@@ -422,6 +433,15 @@ bool SkinButtonHost::mouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
         return true;
     }
     case WM_MOUSEMOVE: {
+        if (!tipsMade_) {
+            makeTips();
+            // The tip control sees the moves from the next one on; it is shown this one.
+            if (tooltip_) {
+                MSG relayed{host_, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
+                GetCursorPos(&relayed.pt);
+                SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+            }
+        }
         if (captured_) {
             captured_->state_.move(captured_->relative(pt).x, captured_->relative(pt).y);
             updateHover(*captured_, pt);

@@ -148,9 +148,12 @@ private:
     void setDown(TSkinButton& button, bool down);
     void updateHover(TSkinButton& button, POINT pt);
     TSkinButton* byState(const SkinButtonState* s) const;
+    void makeTips();
+    void addTip(TSkinButton& button);
 
     HWND host_;
     HWND tooltip_ = nullptr;
+    bool tipsMade_ = false;
     std::vector<TSkinButton*> buttons_;
     SkinButtonGroup group_;
     TSkinButton* captured_ = nullptr;

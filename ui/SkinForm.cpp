@@ -6,6 +6,7 @@
 
 #include "ui/MaskData.h"
 #include "ui/MaskRegion.h"
+#include "ui/PackedBitmap.h"
 
 namespace ui {
 
@@ -31,18 +32,41 @@ TSkinForm::~TSkinForm() = default;
 
 void TSkinForm::setPicture(win::UniqueGdiObject bitmap) {
     picture_ = std::move(bitmap);
+    resourceInfo_ = nullptr;
+    resourceBits_ = nullptr;
     pictureSize_ = {0, 0};
     BITMAP info{};
     if (picture_ && GetObjectA(picture_.get(), sizeof info, &info)) pictureSize_ = {info.bmWidth, info.bmHeight};
-    forgetMask();
-    if (form_) InvalidateRect(form_, nullptr, FALSE);
+    pictureChanged();
 }
 
+// A decoded copy of the skin would hold over half a megabyte for as long as the program runs,
+// most of it with the window hidden; the resource is in memory anyway.
 bool TSkinForm::loadPicture(HMODULE module, int id) {
-    win::UniqueGdiObject bitmap(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (!bitmap) return false;
-    setPicture(std::move(bitmap));
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2) /* RT_BITMAP */);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data) return false;
+    const std::optional<PackedBitmap> packed =
+        packedBitmapLayout(static_cast<const uint8_t*>(data), SizeofResource(module, found));
+    if (!packed) {
+        // A kind this form does not draw from the resource (compressed, top-down): a copy.
+        win::UniqueGdiObject bitmap(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        if (!bitmap) return false;
+        setPicture(std::move(bitmap));
+        return true;
+    }
+    picture_.reset();
+    resourceInfo_ = static_cast<const BITMAPINFO*>(data);
+    resourceBits_ = static_cast<const uint8_t*>(data) + packed->bitsOffset;
+    pictureSize_ = {packed->width, packed->height};
+    pictureChanged();
     return true;
+}
+
+void TSkinForm::pictureChanged() {
+    forgetMask();
+    if (form_) InvalidateRect(form_, nullptr, FALSE);
 }
 
 bool TSkinForm::loadMask(std::vector<uint8_t> data) {
@@ -84,6 +108,11 @@ void TSkinForm::forgetMask() {
 }
 
 void TSkinForm::paint(HDC dc) const {
+    if (resourceBits_) {
+        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(pictureSize_.cx), static_cast<DWORD>(pictureSize_.cy), 0, 0,
+                          0, static_cast<UINT>(pictureSize_.cy), resourceBits_, resourceInfo_, DIB_RGB_COLORS);
+        return;
+    }
     if (!picture_) return;
     HDC source = CreateCompatibleDC(dc);
     if (!source) return;
@@ -96,7 +125,7 @@ void TSkinForm::paint(HDC dc) const {
 bool TSkinForm::ownerMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
     switch (msg) {
     case WM_ERASEBKGND:
-        if (!picture_) return false;
+        if (!hasPicture()) return false;
         // The skin covers what it can; the rest of a larger window is erased as usual.
         {
             RECT client;

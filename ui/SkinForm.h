@@ -22,12 +22,15 @@ public:
     TSkinForm(const TSkinForm&) = delete;
     TSkinForm& operator=(const TSkinForm&) = delete;
 
-    // The skin, decoded once and kept. A new picture forgets the mask; the window keeps the
-    // shape it has.
+    // The skin as a bitmap the form keeps. A new picture forgets the mask; the window keeps
+    // the shape it has.
     void setPicture(win::UniqueGdiObject bitmap);
-    // The bitmap resource `id` of `module` as the picture; false when there is none.
+    // The bitmap resource `id` of `module` as the picture, drawn straight from the resource
+    // (no copy of it is made): `module` must stay loaded while the form has the picture, as
+    // the program's own executable does. False when there is no such bitmap, or its data is
+    // not a bitmap that can be drawn; the picture is then left as it was.
     bool loadPicture(HMODULE module, int id);
-    HBITMAP picture() const noexcept { return static_cast<HBITMAP>(picture_.get()); }
+    bool hasPicture() const noexcept { return picture_ || resourceBits_; }
     SIZE pictureSize() const noexcept { return pictureSize_; }
 
     // Loads "Mask2" bytes: keeps them and cuts the window to their region. N = 0, short
@@ -55,7 +58,12 @@ private:
     void forgetMask();
 
     HWND form_;
+    void pictureChanged();
+
+    // One of the two: a bitmap of the form's own, or a packed bitmap in a resource.
     win::UniqueGdiObject picture_;
+    const BITMAPINFO* resourceInfo_ = nullptr;
+    const void* resourceBits_ = nullptr;
     SIZE pictureSize_{0, 0};
     std::vector<uint8_t> maskData_;
     // A region built but not handed to the window; one handed over belongs to the window.

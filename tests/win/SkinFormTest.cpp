@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,6 +155,51 @@ TEST(SkinFormPictureTest, TheSkinIsKeptAtItsNaturalSize) {
     EXPECT_EQ(w.skin->pictureSize().cx, 300);
     EXPECT_EQ(w.skin->pictureSize().cy, 618);
     EXPECT_EQ(GetWindowLongPtrA(w.hwnd(), GWL_STYLE) & WS_CAPTION, 0) << "placing the skin removes the caption";
+}
+
+// The skin is drawn from the resource where it lies, not from a decoded copy: every pixel
+// must come out as the system's own decoding of the same bitmap gives it.
+TEST(SkinFormPictureTest, TheSkinIsDrawnPixelForPixelAsTheSystemDecodesIt) {
+    ProgramResources res;
+    ASSERT_NE(res.module(), nullptr);
+    SkinnedWindow w;
+    ASSERT_TRUE(w.skin->loadPicture(res.module(), IDB_SKIN));
+    win::UniqueGdiObject reference(
+        LoadImageA(res.module(), MAKEINTRESOURCEA(IDB_SKIN), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_TRUE(reference);
+    struct Canvas {
+        HDC dc = CreateCompatibleDC(nullptr);
+        uint32_t* bits = nullptr;
+        HBITMAP bitmap = nullptr;
+        HGDIOBJ old = nullptr;
+        Canvas() {
+            BITMAPINFO bi{};
+            bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 300, -618, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+            bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+            old = SelectObject(dc, bitmap);
+        }
+        ~Canvas() {
+            SelectObject(dc, old);
+            DeleteObject(bitmap);
+            DeleteDC(dc);
+        }
+    } drawn, decoded;
+    ASSERT_TRUE(drawn.bits && decoded.bits);
+    w.skin->paint(drawn.dc);
+    HDC source = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(source, reference.get());
+    BitBlt(decoded.dc, 0, 0, 300, 618, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+    GdiFlush();
+    size_t differing = 0;
+    for (size_t i = 0; i < size_t{300} * 618; ++i)
+        if ((drawn.bits[i] & 0xffffff) != (decoded.bits[i] & 0xffffff)) ++differing;
+    EXPECT_EQ(differing, 0u);
+    size_t unlikeTheCorner = 0;
+    for (size_t i = 0; i < size_t{300} * 618; ++i)
+        if ((drawn.bits[i] & 0xffffff) != (drawn.bits[0] & 0xffffff)) ++unlikeTheCorner;
+    EXPECT_GT(unlikeTheCorner, size_t{300} * 618 / 2) << "the skin was not drawn";
 }
 
 TEST(SkinFormDragTest, ALeftPressOnTheSkinAsksForTheCaptionDragAndOtherPressesDoNothing) {
@@ -331,4 +379,65 @@ TEST(SkinButtonHostTest, AButtonDestroyedBeforeItsHostLeavesIt) {
     EXPECT_FALSE(stays.hosted()) << "the button still points to its destroyed host";
     stays.setEnabled(false);  // no host to tell any more
     EXPECT_FALSE(stays.enabled());
+}
+
+namespace {
+
+struct TipSearch {
+    HWND host, found;
+};
+
+BOOL CALLBACK findTips(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<TipSearch*>(lp);
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (GetWindow(w, GW_OWNER) == s->host && lstrcmpiA(cls, "tooltips_class32") == 0) s->found = w;
+    return s->found == nullptr;
+}
+
+// The tip control the host window owns in this thread, or null.
+HWND tipsOf(HWND host) {
+    TipSearch search{host, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &findTips, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::string> tipTexts(HWND tips) {
+    std::vector<std::string> texts;
+    const auto n = SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        char text[256] = "";
+        TOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V1_SIZE;
+        ti.lpszText = text;
+        if (SendMessageA(tips, TTM_ENUMTOOLSA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&ti)))
+            texts.emplace_back(text);
+    }
+    return texts;
+}
+
+}  // namespace
+
+// The tips are made when the mouse first comes over the window; each reachable button with a
+// hint has one, whenever it was added, and a button that leaves takes its tip along.
+TEST(SkinButtonTipTest, TipsComeWithTheFirstMoveAndFollowTheButtons) {
+    SkinnedWindow w;
+    ui::TSkinButton settings(10, 10, 40, 20, "Setting");
+    ui::TSkinButton unreachable(60, 10, 0, 20, "Nowhere");
+    ui::TSkinButton quiet(10, 40, 40, 20, "Quiet");
+    quiet.ShowHint = false;
+    for (ui::TSkinButton* b : {&settings, &unreachable, &quiet}) w.buttons->add(*b);
+    EXPECT_EQ(tipsOf(w.hwnd()), nullptr) << "tips made before the mouse came";
+    w.send(WM_MOUSEMOVE, 200, 300);
+    HWND tips = tipsOf(w.hwnd());
+    ASSERT_NE(tips, nullptr) << "no tips after the first move";
+    EXPECT_EQ(tipTexts(tips), std::vector<std::string>{"Setting"});
+    {
+        ui::TSkinButton later(10, 70, 40, 20, "Close to tray");
+        w.buttons->add(later);
+        EXPECT_EQ(tipTexts(tips), (std::vector<std::string>{"Setting", "Close to tray"}));
+    }
+    EXPECT_EQ(tipTexts(tips), std::vector<std::string>{"Setting"}) << "a destroyed button's tip stayed";
+    w.send(WM_MOUSEMOVE, 20, 20);
+    EXPECT_EQ(tipsOf(w.hwnd()), tips) << "one tip control for the window";
 }
