@@ -176,6 +176,7 @@ void TForm1::FormCreate() {
 
 void TForm1::FormShow() {
     if (!settingsLoaded) {
+        startupPhase("show: up to the show handler");
         openKeyloggerTable();
         startupPhase("table and index open");
         switches = settings::loadSwitches(settings::IniFile(iniFileName));
