@@ -9,15 +9,15 @@
 // same folder. A start is over when the process waits for input in its message loop with its
 // window created (and, for the program, shown: it hides at its first timer); its private
 // bytes are read then. (Wine may call a process idle while it is still creating its windows,
-// so the wait also sends the window a message, answered once its thread takes messages.) Each copy is then ended as a logoff ends it. Prints the
-// median of each figure and the ratio of the program's to the minimal one's.
+// so the wait also sends the window a message, answered once its thread takes messages.)
+// Each copy is then ended as a logoff ends it. Prints the median of each figure and the
+// ratio of the program's to the minimal one's.
 //
 // The breakdown by phase comes from PHASES_EXE (by default "ombrix_phases.exe" beside this
 // bench), the program built with its phases marked, started in a folder of its own as
 // "ombrix.exe h" in each run: the median time of each phase, from the start of the process
 // to the shown window, and what is left to the idle window, with the committed private
-// memory the phase added. Figures only: nothing here
-// passes or fails on them.
+// memory the phase added. Figures only: nothing here passes or fails on them.
 #include <windows.h>
 
 #include <algorithm>
@@ -176,7 +176,8 @@ std::vector<Phase> readPhases(const std::string& folder, const Start& s) {
         before = counter;
         bytesBefore = bytes;
     }
-    phases.push_back({"to the idle window", s.milliseconds - total, static_cast<double>(s.privateBytes) / 1024.0 - bytesBefore / 1024.0});
+    phases.push_back({"to the idle window", s.milliseconds - total,
+                      (static_cast<double>(s.privateBytes) - bytesBefore) / 1024.0});
     return phases;
 }
 
@@ -242,7 +243,8 @@ int main(int argc, char** argv) try {
                 CopyFileA(library.c_str(), (markedFolder.path() + "\\zarurarevidev.dll").c_str(), FALSE);
             if (!CopyFileA(phasesExe.c_str(), (markedFolder.path() + "\\ombrix.exe").c_str(), FALSE))
                 throw std::runtime_error("cannot copy " + phasesExe);
-            if (!measure("\"" + markedFolder.path() + "\\ombrix.exe\" h", markedFolder.path(), "Ombrix", true, s)) return 1;
+            const std::string command = "\"" + markedFolder.path() + "\\ombrix.exe\" h";
+            if (!measure(command, markedFolder.path(), "Ombrix", true, s)) return 1;
             marked.add(s);
             phases.add(readPhases(markedFolder.path(), s));
         }

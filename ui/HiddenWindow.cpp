@@ -17,8 +17,8 @@ HiddenWindow::HiddenWindow(const char* className, WNDPROC procedure, bool messag
         wc.lpszClassName = className;
         if (!RegisterClassA(&wc)) win::raiseLastError(std::string("Cannot register window class ") + className);
     }
-    hwnd_ = CreateWindowExA(0, className, "", messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0, messageOnly ? HWND_MESSAGE : nullptr,
-                            nullptr, instance, nullptr);
+    hwnd_ = CreateWindowExA(0, className, "", messageOnly ? 0 : WS_POPUP, 0, 0, 0, 0,
+                            messageOnly ? HWND_MESSAGE : nullptr, nullptr, instance, nullptr);
     if (!hwnd_) win::raiseLastError(std::string("Cannot create window ") + className);
 }
 

@@ -300,7 +300,8 @@ void TSkinButton::paint(HDC dc) {
     }
 
     if (cells_ && cells_->list && cellIndex_[state] >= 0)
-        comctl::imageListDraw(cells_->list, cellIndex_[state], dc, bounds_.left + g.x, bounds_.top + g.y, ILD_TRANSPARENT);
+        comctl::imageListDraw(cells_->list, cellIndex_[state], dc, bounds_.left + g.x, bounds_.top + g.y,
+                              ILD_TRANSPARENT);
     if (!caption_.empty()) {
         SetBkMode(dc, TRANSPARENT);
         RECT r{bounds_.left + c.x, bounds_.top + c.y, bounds_.left + c.x + t.cx, bounds_.top + c.y + t.cy};
@@ -349,7 +350,9 @@ void SkinButtonHost::add(TSkinButton& button) {
 void SkinButtonHost::addTip(TSkinButton& button) {
     const RECT& r = button.bounds();
     // A button nobody can reach needs no tip.
-    if (!tooltip_ || button.toolId_ || !button.ShowHint || button.hint().empty() || r.right <= r.left || r.bottom <= r.top) return;
+    if (!tooltip_ || button.toolId_ || !button.ShowHint || button.hint().empty() || r.right <= r.left ||
+        r.bottom <= r.top)
+        return;
     TOOLINFOA ti{};
     ti.cbSize = TTTOOLINFOA_V1_SIZE;
     ti.uFlags = TTF_SUBCLASS;
@@ -435,7 +438,7 @@ bool SkinButtonHost::mouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
     case WM_MOUSEMOVE: {
         if (!tipsMade_) {
             makeTips();
-            // The tip control sees the moves from the next one on; it is shown this one.
+            // The tip control sees the moves from the next one on; this one is relayed to it.
             if (tooltip_) {
                 MSG relayed{host_, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
                 GetCursorPos(&relayed.pt);
