@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "win32/ProcessMemory.h"
+
 namespace app {
 
 namespace {
@@ -15,24 +17,12 @@ namespace {
 struct Mark {
     const char* name;
     LONGLONG counter;
-    SIZE_T privateBytes;
+    unsigned long long privateBytes;
 };
 
 Mark gMarks[32];
 int gCount = 0;
 LONGLONG gMarking = 0;  // counter ticks spent summing memory so far
-
-SIZE_T committedPrivateBytes() {
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION m;
-    for (const char* p = nullptr; VirtualQuery(p, &m, sizeof m) == sizeof m;) {
-        if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE) total += m.RegionSize;
-        const char* next = static_cast<const char*>(m.BaseAddress) + m.RegionSize;
-        if (next <= p) break;
-        p = next;
-    }
-    return total;
-}
 
 }  // namespace
 
@@ -40,7 +30,7 @@ void startupPhase(const char* name) noexcept {
     if (gCount == static_cast<int>(std::size(gMarks))) return;
     LARGE_INTEGER now, after;
     QueryPerformanceCounter(&now);
-    const SIZE_T bytes = committedPrivateBytes();
+    const unsigned long long bytes = win::committedPrivateBytes();
     gMarks[gCount++] = {name, now.QuadPart - gMarking, bytes};
     QueryPerformanceCounter(&after);
     gMarking += after.QuadPart - now.QuadPart;
@@ -53,8 +43,7 @@ void writeStartupPhases() noexcept {
     QueryPerformanceFrequency(&frequency);
     std::fprintf(f, "%lld\n", frequency.QuadPart);
     for (int i = 0; i < gCount; ++i)
-        std::fprintf(f, "%lld %lu %s\n", gMarks[i].counter, static_cast<unsigned long>(gMarks[i].privateBytes),
-                     gMarks[i].name);
+        std::fprintf(f, "%lld %llu %s\n", gMarks[i].counter, gMarks[i].privateBytes, gMarks[i].name);
     std::fclose(f);
 }
 

@@ -56,9 +56,9 @@ public:
 
 private:
     void forgetMask();
+    void pictureChanged();
 
     HWND form_;
-    void pictureChanged();
 
     // One of the two: a bitmap of the form's own, or a packed bitmap in a resource.
     win::UniqueGdiObject picture_;

@@ -13,8 +13,9 @@ namespace {
 // back at the head of the chain, and brings it back if the system dropped it for a slow
 // answer.
 constexpr UINT kRefreshMs = 200;
-// The hook thread's stack: its deepest call is a layout's translation. (The process's
-// default, megabytes, would be paid in memory where the system commits stacks whole.)
+// The hook thread's stack reservation: its deepest call is a layout's translation, and the
+// process's default would reserve megabytes of address space for it. (Wine commits a thread's
+// stack whole, and at least a megabyte of it, whatever is asked.)
 constexpr SIZE_T kThreadStack = 64 * 1024;
 // How long ending waits for the thread at most. (Starting waits for the thread's first
 // steps, which wait for nothing.)

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "win32/ProcessMemory.h"
+
 namespace testing_support {
 
 struct ProcessFigures {
@@ -99,15 +101,7 @@ struct ProcessFigures {
     }
 
     static unsigned long long committedPrivateBytes(HANDLE process = GetCurrentProcess()) {
-        unsigned long long total = 0;
-        MEMORY_BASIC_INFORMATION region;
-        for (const char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;) {
-            if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-            const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-            if (next <= at) break;
-            at = next;
-        }
-        return total;
+        return win::committedPrivateBytes(process);
     }
 
 private:
