@@ -39,6 +39,9 @@ constexpr const char* kHintUnavailable = "Ombrix - Keyboard Encryption not avail
 constexpr const char* kHintSetupFailed = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll could not be set up)";
 // The library is there, but says that its hook could not be set (or was lost).
 constexpr const char* kHintNotRunning = "Ombrix - Keyboard Encryption Protection not running ...";
+// The operation log's lines when the library reports its running hook lost, and back.
+constexpr const char* kLogHookLost = "Keyboard encryption stopped: the protection library lost its hook";
+constexpr const char* kLogHookBack = "Keyboard encryption running again: the protection library set its hook up again";
 
 }  // namespace
 
@@ -279,11 +282,20 @@ void TForm1::setTrayDisplay() {
                                                : kHintUnavailable);
 }
 
-// A report of an earlier start, or one that comes while the hook is stopped, is out of date.
-void TForm1::hookStateReported(WPARAM running, LPARAM session) {
-    if (!hooked || session != hookStarts_) return;
-    hookDown_ = running == 0;
+// Only the running start's own reports count: one of an earlier start, one that comes while
+// the hook is stopped and one that another program made up are all ignored. A hook lost
+// while encryption is on, and one set up again, are logged.
+void TForm1::hookStateReported(WPARAM running, LPARAM token) {
+    if (!hooked || hookToken_ == 0 || static_cast<DWORD>(token) != hookToken_) return;
+    const bool down = running == 0;
+    if (down == hookDown_) return;
+    hookDown_ = down;
     if (TrayIcon1) setTrayDisplay();
+    try {
+        if (mLog1) mLog1->Log(down ? kLogHookLost : kLogHookBack, scan::mtrcOperation);
+    } catch (const std::exception& e) {
+        win::Application::showException(e);
+    }
 }
 
 void TForm1::setEncryptionDisplay() {
@@ -376,11 +388,11 @@ void TForm1::bindHookLibrary() { hookBinding_.bind(hwnd(), win::Application::exe
 // pattern holds whatever the library's state.
 void TForm1::startHooking() {
     if (hooked || !hookBinding_.bound()) return;
-    ++hookStarts_;
     // Started whatever the answer, as the calling pattern has it; the answer is shown. The
     // library takes its folder in ANSI: a name of it that the code page holds (its short
     // form when the code page lacks a character of its name).
-    hookDown_ = !hookBinding_.start(win::ansiPathOf(win::Application::exeFolder()));
+    hookToken_ = hookBinding_.start(win::ansiPathOf(win::Application::exeFolder()));
+    hookDown_ = hookToken_ == 0;
     hooked = true;
 }
 
@@ -388,6 +400,7 @@ void TForm1::endHooking() {
     if (!hooked) return;
     hookBinding_.end();
     hooked = false;
+    hookToken_ = 0;
     hookDown_ = false;
 }
 

@@ -166,11 +166,11 @@ private:
 
     // The keyboard-encryption library, its shared block and the hot key.
     hook::HookBinding hookBinding_;
-    // The library's word on its hook: the message it reports with, the number of starts so
-    // far (its reports name the start they belong to), and whether the latest start's hook
-    // could not be set or was lost.
+    // The library's word on its hook: the message it reports with, the running start's
+    // token (its reports carry it; a report without it is not the library's), and whether
+    // the running start's hook could not be set or was lost.
     UINT hookStateMessage_ = RegisterWindowMessageA(hook::kHookStateMessageName);
-    LPARAM hookStarts_ = 0;
+    DWORD hookToken_ = 0;
     bool hookDown_ = false;
 
     // Creation is over (FormCreate has run): from then on the window may be shown.

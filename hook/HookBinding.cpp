@@ -50,8 +50,8 @@ void HookBinding::bind(HWND mainWindow, const std::wstring& folder) {
     EndHook_ = endHook;
 }
 
-bool HookBinding::start(const std::string& folder) const {
-    return StartHook_ && StartHook_(folder.c_str(), 1, 1, 1, 1, 1, 1, 1) != 0;
+DWORD HookBinding::start(const std::string& folder) const {
+    return StartHook_ ? static_cast<DWORD>(StartHook_(folder.c_str(), 1, 1, 1, 1, 1, 1, 1)) : 0;
 }
 
 void HookBinding::end() const {

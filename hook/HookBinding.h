@@ -18,7 +18,7 @@ constexpr UINT kHotKeyModifiers = MOD_CONTROL;
 constexpr UINT kHotKeyVirtualKey = 0x45;  // E
 // Posted by the library to the window in the shared block after each start, and whenever
 // its hook's state changes: wParam 1 when the hook runs, 0 when it does not; lParam the
-// number of starts in this run (1 for the first).
+// start's token, the non-zero number StartHook returned, which no other program knows.
 constexpr const char* kHookStateMessageName = "ZarurarevidevHookState";
 
 // The library's exports, stdcall, results not looked at.
@@ -53,9 +53,9 @@ public:
 
     // StartHook(folder, 1, 1, 1, 1, 1, 1, 1) and EndHook(); nothing when not bound. The
     // library takes an ANSI folder: one the code page holds (win::ansiPathOf). Start
-    // says whether the library's hook runs: false when it is not bound, or when StartHook
-    // returned 0 (a library that returns nothing in particular is taken at its word).
-    bool start(const std::string& folder) const;
+    // returns StartHook's answer, the start's token: 0 when the hook does not run or the
+    // library is not bound.
+    DWORD start(const std::string& folder) const;
     void end() const;
 
     // The destruction steps, in order: free the library, unmap and close the shared block,

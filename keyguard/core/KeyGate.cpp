@@ -45,60 +45,147 @@ void KeyGate::reset() noexcept {
     deadKeyPending_ = false;
     awaiting_ = false;
     orderTarget_ = {};
+    replaying_.fill(0);
+    replaysPending_ = 0;
+    waitSince_ = 0;
+    head_ = count_ = 0;
 }
 
 bool KeyGate::handle(const KeyEvent& e, KeyEnvironment& env) {
     if (e.vk > 0xFF) return false;
-    if (e.up) {
-        // A release goes the way its press went, so that no window sees a key go down and
-        // never come up, and no logger sees the release of a protected key.
-        const Press press = presses_[e.vk];
-        presses_[e.vk] = Press::None;
-        return press == Press::Protected && !e.injected;
+    if (!e.up) return keyDown(e, env);
+    // A release goes the way its press went, so that no window sees a key go down and
+    // never come up, and no logger sees the release of a protected key.
+    const Press press = presses_[e.vk];
+    presses_[e.vk] = Press::None;
+    if (press == Press::Held) {
+        // The latest press of it still held is let go when it is sent again.
+        for (std::size_t i = count_; i-- > 0;) {
+            HeldKey& h = at(i);
+            if (h.event.vk == e.vk && h.ch == 0 && !h.released) {
+                h.released = true;
+                return true;
+            }
+        }
+        return false;
     }
-    return keyDown(e, env);
+    return press == Press::Protected && !e.injected;
 }
 
 bool KeyGate::keyDown(const KeyEvent& e, KeyEnvironment& env) {
     if (isModifierKey(e.vk)) return false;
-    // Keys that programs send (automation, on-screen keyboards, remote control) keep their
-    // ordinary path; so do keys an input method has taken, and keys without a layout meaning.
-    if (e.injected || e.vk == kProcessKey || e.vk == kPacket || e.vk == kPause || e.vk == kApps || e.vk == 0)
+    if (e.replayed && replaying_[e.vk] != 0) {
+        // A held key back on its way: what comes after it waits until it is read.
+        --replaying_[e.vk];
+        --replaysPending_;
         return passDown(e, env, nullptr);
-
-    const bool repeat = presses_[e.vk] != Press::None;
-    // A held key repeats the way it began.
-    if (repeat && presses_[e.vk] == Press::Passed) return passDown(e, env, nullptr);
+    }
+    // Keys that programs send (automation, on-screen keyboards, remote control) keep their
+    // ordinary path. Behind held keys they need no mark: what is held was typed before them.
+    if (e.injected) return behind() ? (presses_[e.vk] = Press::Passed, false) : passDown(e, env, nullptr);
+    // Keys an input method has taken, and keys without a layout meaning, pass.
+    if (e.vk == kProcessKey || e.vk == kPacket || e.vk == kPause || e.vk == kApps || e.vk == 0)
+        return passDown(e, env, nullptr);
 
     const Modifiers m = env.modifiers();
-    // Shortcuts and AltGr (Ctrl with Alt) stay shortcuts.
-    if (m.ctrl || m.alt || m.win || e.altDown) return passDown(e, env, nullptr);
-    // The key after a dead key composes with it in the target's own translation.
-    if (deadKeyPending_) {
+    const Press before = presses_[e.vk];
+    const bool repeat = before != Press::None;
+    // Shortcuts with the Windows key belong to the system.
+    if (m.win) return passDown(e, env, nullptr);
+    // A held key repeats the way it began; shortcuts and AltGr (Ctrl with Alt) stay
+    // shortcuts; the key after a dead key composes with it in the target's own translation.
+    if ((repeat && before != Press::Protected) || m.ctrl || m.alt || e.altDown || deadKeyPending_) {
         deadKeyPending_ = false;
-        return passDown(e, env, nullptr);
+        return behind() ? hold(e, env, m, nullptr, 0, repeat) : passDown(e, env, nullptr);
     }
 
     Target target;
-    if (!env.findTarget(target)) return passDown(e, env, nullptr);
-    if (target.ordinaryOnly || !target.answering) return passDown(e, env, &target);
-    // A key that passed through to this thread may not have been read yet: a character
-    // handed over now would be read before it. It takes the ordinary path too, behind it.
-    if (awaiting_ && orderTarget_.thread == target.thread) {
-        if (!env.orderReached(orderTarget_)) return passDown(e, env, &target);
-        awaiting_ = false;
-    }
-
+    const bool found = env.findTarget(target);
     char16_t ch = 0;
-    const int count = env.translate(e, m, target, ch);
-    if (count < 0) {
-        deadKeyPending_ = true;
-        return passDown(e, env, &target);
+    int count = 0;
+    if (found && !target.ordinaryOnly && target.answering) {
+        count = env.translate(e, m, target, ch);
+        if (count < 0) deadKeyPending_ = true;
     }
-    if (count != 1 || !printable(ch)) return passDown(e, env, &target);
+    if (count != 1 || !printable(ch))
+        return behind() ? hold(e, env, m, found ? &target : nullptr, 0, repeat)
+                         : passDown(e, env, found ? &target : nullptr);
+
+    if (mustWait(target, env)) return hold(e, env, m, &target, ch, repeat);
     if (!env.post(target, e, ch, repeat)) return passDown(e, env, &target);
     presses_[e.vk] = Press::Protected;
     return true;
+}
+
+bool KeyGate::mustWait(const Target& target, KeyEnvironment& env) {
+    if (behind()) return true;
+    if (!awaiting_ || orderTarget_.thread != target.thread) return false;
+    if (replaysPending_ == 0 && env.orderReached(orderTarget_)) {
+        awaiting_ = false;
+        return false;
+    }
+    return true;
+}
+
+bool KeyGate::hold(const KeyEvent& e, KeyEnvironment& env, const Modifiers& m, const Target* target, char16_t ch,
+                   bool repeat) {
+    if (count_ == kHoldLimit) {
+        // Nothing more fits: the key goes now, ahead of what waits, a character still
+        // straight to its window.
+        if (ch && env.post(*target, e, ch, repeat)) {
+            presses_[e.vk] = Press::Protected;
+            return true;
+        }
+        return passDown(e, env, target);
+    }
+    HeldKey& h = held_[(head_ + count_) % kHoldLimit];
+    h = HeldKey{};
+    h.event = e;
+    h.modifiers = m;
+    if (target) h.target = *target;
+    else env.findTarget(h.target);
+    h.since = env.now();
+    h.ch = ch;
+    h.repeat = repeat;
+    ++count_;
+    presses_[e.vk] = ch ? Press::Protected : Press::Held;
+    return true;
+}
+
+void KeyGate::release(KeyEnvironment& env, bool all) {
+    while (count_ != 0) {
+        if (!all && awaiting_) {
+            const bool reached = replaysPending_ == 0 && env.orderReached(orderTarget_);
+            const std::uint64_t since = at(0).since > waitSince_ ? at(0).since : waitSince_;
+            if (!reached && env.now() - since < kHoldLimitMs) return;
+            if (!reached) {
+                // Waited long enough: a key sent again that never came back is forgotten.
+                replaying_.fill(0);
+                replaysPending_ = 0;
+            }
+        }
+        awaiting_ = false;
+        const HeldKey h = at(0);
+        head_ = (head_ + 1) % kHoldLimit;
+        --count_;
+        if (h.ch && env.post(h.target, h.event, h.ch, h.repeat)) continue;
+        // A key sent again, or a character its window refused, which then goes the ordinary
+        // way like any character a window refuses.
+        const std::uint32_t vk = h.event.vk;
+        if (env.replay(h.event, h.modifiers, h.released || h.ch != 0)) {
+            if (!all) {
+                ++replaying_[vk];
+                ++replaysPending_;
+                awaiting_ = true;
+                orderTarget_ = h.target;
+                waitSince_ = env.now();
+                return;
+            }
+        } else if (presses_[vk] == Press::Held) {
+            // The system took nothing: its release has nothing to follow.
+            presses_[vk] = Press::None;
+        }
+    }
 }
 
 bool KeyGate::passDown(const KeyEvent& e, KeyEnvironment& env, const Target* known) {
@@ -112,6 +199,7 @@ bool KeyGate::passDown(const KeyEvent& e, KeyEnvironment& env, const Target* kno
     }
     awaiting_ = true;
     orderTarget_ = target;
+    waitSince_ = env.now();
     env.markOrder(target);
     return false;
 }

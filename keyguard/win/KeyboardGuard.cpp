@@ -1,7 +1,14 @@
 // The hook thread. Everything the hook procedure touches belongs to this thread alone, and
-// is made before the hook is set: the procedure allocates nothing, opens nothing, waits for
-// nothing and writes no key anywhere.
+// is made before the hook is set: the procedure allocates nothing, opens nothing but a
+// process it has not met, waits for nothing and writes no key anywhere.
+//
+// Nothing another program posts can steer the thread: it has no window, takes no thread
+// message of its own, and drops whatever is posted to it. It ends on an event only EndHook
+// holds; its refresh and its order marks run on its own clock and its own list.
 #include "keyguard/win/KeyboardGuard.h"
+
+#include <array>
+#include <cstdint>
 
 #include "keyguard/core/KeyGate.h"
 
@@ -9,10 +16,19 @@ namespace keyguard {
 
 namespace {
 
-// A hook set later than ours is called before it. Setting ours again at this pace puts it
-// back at the head of the chain, and brings it back if the system dropped it for a slow
-// answer.
-constexpr UINT kRefreshMs = 200;
+// A hook set later than ours is called before it. Setting ours again puts it back at the
+// head of the chain, and brings it back if the system dropped it for a slow answer: at this
+// pace while nobody types,
+constexpr DWORD kIdleRefreshMs = 200;
+// and at this pace for a while after each key, so that a logger that sets its hook again
+// and again is seldom ahead of ours when a key comes.
+constexpr DWORD kTypingRefreshMs = 4;
+constexpr DWORD kTypingSpellMs = 2000;
+// How often held keys are looked at while any wait.
+constexpr DWORD kHoldPollMs = 4;
+// How many posted messages one turn of the loop drops before it sees to its own work, so
+// that a flood of them delays neither the refresh nor a held key.
+constexpr int kDropPerTurn = 64;
 // The hook thread's stack reservation: its deepest call is a layout's translation, and the
 // process's default would reserve megabytes of address space for it. (Wine commits a thread's
 // stack whole, and at least a megabyte of it, whatever is asked.)
@@ -21,25 +37,108 @@ constexpr SIZE_T kThreadStack = 64 * 1024;
 // steps, which wait for nothing.)
 constexpr DWORD kThreadWaitMs = 10000;
 
-// Thread message of the hook thread: mark a target's order (lParam: the window).
-constexpr UINT kMarkOrder = WM_APP + 1;
+#ifndef PROCESS_QUERY_LIMITED_INFORMATION
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+#endif
+// TOKEN_INFORMATION_CLASS's TokenIntegrityLevel, from Windows Vista on.
+constexpr auto kTokenIntegrityLevel = static_cast<TOKEN_INFORMATION_CLASS>(25);
 
 // --- State of the hook thread ---------------------------------------------------------
 HMODULE self = nullptr;  // this library, held by the thread while it runs
 HHOOK hook = nullptr;
 KeyGate gate;
 HWND notifyWindow = nullptr;
-DWORD sessionNumber = 0;
+DWORD token = 0;
 UINT hookStateMessage = 0;
-bool reportedRunning = false;
+ULONG_PTR replayMark = 0;  // what the keys this thread sends again carry, to know them back
 bool capsLockOn = false;
 bool capsLockHeld = false;
-int marksPending = 0;  // order marks asked for and not yet made
+std::uint64_t lastKeyAt = 0;
+// Order marks the gate asked for during a hook call, made once the call has returned.
+std::array<HWND, 8> marks{};
+std::size_t markCount = 0;
+
+// A millisecond clock that does not wrap within any run.
+std::uint64_t milliseconds() {
+    static DWORD last = 0;
+    static std::uint64_t high = 0;
+    const DWORD now = GetTickCount();
+    if (now < last) high += 0x100000000ull;
+    last = now;
+    return high | now;
+}
+
+// A number no other program can guess; never 0.
+DWORD randomNumber() {
+    DWORD value = 0;
+    using GenRandom = BOOLEAN(WINAPI*)(void*, ULONG);
+    if (HMODULE advapi = LoadLibraryW(L"advapi32.dll")) {
+        if (auto gen = reinterpret_cast<GenRandom>(
+                reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036"))))
+            gen(&value, sizeof value);
+        FreeLibrary(advapi);
+    }
+    if (value == 0) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        value = counter.LowPart ^ (GetCurrentProcessId() << 16) ^ GetCurrentThreadId() ^ GetTickCount();
+    }
+    return value ? value : 1;
+}
+
+void postReport(HWND window, bool running, DWORD session) {
+    if (!window) return;
+    static const UINT message = RegisterWindowMessageW(kHookStateMessage);
+    if (message) PostMessageW(window, message, running ? 1 : 0, static_cast<LPARAM>(session));
+}
+
+bool reportedRunning = false;
 
 void report(bool running) {
     reportedRunning = running;
-    if (notifyWindow && hookStateMessage)
-        PostMessageW(notifyWindow, hookStateMessage, running ? 1 : 0, static_cast<LPARAM>(sessionNumber));
+    postReport(notifyWindow, running, token);
+}
+
+// The integrity level of a process (its token's mandatory label); 0 when the system has no
+// such levels, and ~0u when the process cannot be looked into, which only a process of
+// higher rights refuses to its own user.
+DWORD integrityLevel(HANDLE process) {
+    HANDLE tokenHandle = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &tokenHandle)) return ~0u;
+    DWORD level = 0;
+    union {
+        TOKEN_MANDATORY_LABEL label;
+        BYTE bytes[64];
+    } info{};
+    DWORD size = 0;
+    if (GetTokenInformation(tokenHandle, kTokenIntegrityLevel, &info, sizeof info, &size)) {
+        PSID sid = info.label.Label.Sid;
+        if (IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0)
+            level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
+    }
+    CloseHandle(tokenHandle);
+    return level;
+}
+
+DWORD ownLevel = 0;
+
+// Whether a process runs with higher rights than this one. A character posted to its
+// windows may be dropped by the system while the post reports success, so its keys take
+// the ordinary path, decided before anything is swallowed.
+bool higherRights(DWORD pid) {
+    static DWORD cachedPid = 0;
+    static bool cachedHigher = false;
+    if (pid == cachedPid) return cachedHigher;
+    bool higher = false;
+    if (pid != GetCurrentProcessId()) {
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+        if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+        higher = !process || integrityLevel(process) > ownLevel;
+        if (process) CloseHandle(process);
+    }
+    cachedPid = pid;
+    cachedHigher = higher;
+    return higher;
 }
 
 // Input methods of the East Asian languages compose characters from several keys; their
@@ -72,7 +171,8 @@ public:
     bool findTarget(Target& target) override {
         HWND foreground = GetForegroundWindow();
         if (!foreground) return false;
-        const DWORD thread = GetWindowThreadProcessId(foreground, nullptr);
+        DWORD pid = 0;
+        const DWORD thread = GetWindowThreadProcessId(foreground, &pid);
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         if (!thread || !GetGUIThreadInfo(thread, &info) || !info.hwndFocus) return false;
@@ -80,7 +180,8 @@ public:
         target.thread = thread;
         target.unicode = IsWindowUnicode(info.hwndFocus) != FALSE;
         constexpr DWORD loops = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
-        target.ordinaryOnly = (info.flags & loops) != 0 || inputMethodLayout(GetKeyboardLayout(thread));
+        target.ordinaryOnly = (info.flags & loops) != 0 || inputMethodLayout(GetKeyboardLayout(thread)) ||
+                              higherRights(pid);
         target.answering = !IsHungAppWindow(foreground);
         return true;
     }
@@ -118,18 +219,49 @@ public:
         return PostMessageA(window, WM_CHAR, static_cast<BYTE>(narrow[0]), data) != FALSE;
     }
 
+    bool replay(const KeyEvent& e, const Modifiers& m, bool release) override {
+        INPUT inputs[8] = {};
+        UINT n = 0;
+        auto key = [&](WORD vk, WORD scan, bool extended, bool up) {
+            INPUT& in = inputs[n++];
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = vk;
+            in.ki.wScan = scan;
+            in.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+            in.ki.dwExtraInfo = replayMark;
+        };
+        // The modifiers as they were when the key was typed, and back as they are now.
+        const Modifiers now = modifiers();
+        const struct {
+            bool then, now;
+            WORD vk;
+        } mods[3] = {{m.shift, now.shift, VK_SHIFT}, {m.ctrl, now.ctrl, VK_CONTROL}, {m.alt, now.alt, VK_MENU}};
+        for (const auto& mod : mods)
+            if (mod.then != mod.now) key(mod.vk, 0, false, mod.now);
+        key(static_cast<WORD>(e.vk), static_cast<WORD>(e.scanCode), e.extended, false);
+        if (release) key(static_cast<WORD>(e.vk), static_cast<WORD>(e.scanCode), e.extended, true);
+        for (const auto& mod : mods)
+            if (mod.then != mod.now) key(mod.vk, 0, false, mod.then);
+        return SendInput(n, inputs, sizeof(INPUT)) == n;
+    }
+
     // A window paints only once its thread has read every message and key queued before
     // the paint was asked for. So a pixel of the target is made invalid, and while any of it
     // stays invalid, a key queued before may still be unread. The mark is made once the key
     // has left the hook, so that the key is queued before it.
     void markOrder(const Target& target) override {
-        if (PostThreadMessageW(GetCurrentThreadId(), kMarkOrder, 0, reinterpret_cast<LPARAM>(target.window)))
-            ++marksPending;
+        HWND window = static_cast<HWND>(target.window);
+        for (std::size_t i = 0; i < markCount; ++i)
+            if (marks[i] == window) return;
+        if (markCount == marks.size()) --markCount;  // the oldest ones stand for it
+        marks[markCount++] = window;
     }
 
     bool orderReached(const Target& target) override {
-        return marksPending == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE);
+        return markCount == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE);
     }
+
+    std::uint64_t now() override { return milliseconds(); }
 
 private:
     static bool held(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
@@ -137,11 +269,11 @@ private:
 
 SystemKeyboard keyboard;
 
-void makeOrderMark(HWND window) {
+void makeOrderMarks() {
     const RECT pixel{0, 0, 1, 1};
     // No erasing: the window paints that pixel over itself.
-    RedrawWindow(window, &pixel, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
-    --marksPending;
+    for (std::size_t i = 0; i < markCount; ++i) RedrawWindow(marks[i], &pixel, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
+    markCount = 0;
 }
 
 LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
@@ -154,10 +286,12 @@ LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
         e.extended = (k->flags & LLKHF_EXTENDED) != 0;
         e.injected = (k->flags & (LLKHF_INJECTED | LLKHF_LOWER_IL_INJECTED)) != 0;
         e.altDown = (k->flags & LLKHF_ALTDOWN) != 0;
+        e.replayed = e.injected && k->dwExtraInfo == replayMark;
         if (e.vk == VK_CAPITAL) {
             if (!e.up && !capsLockHeld) capsLockOn = !capsLockOn;
             capsLockHeld = !e.up;
         }
+        if (!e.injected) lastKeyAt = milliseconds();
         if (gate.handle(e, keyboard)) return 1;
     }
     return CallNextHookEx(nullptr, code, wp, lp);
@@ -178,7 +312,8 @@ void refresh() {
 
 struct StartRequest {
     HWND notify;
-    DWORD session;
+    DWORD token;
+    HANDLE stop;
     HANDLE ready;
     bool running;
 };
@@ -190,48 +325,78 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
 
     auto* request = static_cast<StartRequest*>(parameter);
     notifyWindow = request->notify;
-    sessionNumber = request->session;
-    hookStateMessage = RegisterWindowMessageW(kHookStateMessage);
+    token = request->token;
+    HANDLE stop = request->stop;
+    replayMark = randomNumber();
+    ownLevel = integrityLevel(GetCurrentProcess());
+    // Keys a thread that was lost held are delivered as they were.
+    gate.release(keyboard, true);
     gate.reset();
-    marksPending = 0;
+    markCount = 0;
     capsLockOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
     capsLockHeld = false;
+    lastKeyAt = 0;
 
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     MSG msg;
-    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue, for stop()
+    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the thread's queue
     hook = setHook();
     request->running = hook != nullptr;
     report(hook != nullptr);
-    const UINT_PTR timer = hook ? SetTimer(nullptr, 0, kRefreshMs, nullptr) : 0;
     SetEvent(request->ready);  // `request` is the starter's, and gone after this
 
-    if (hook) {
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.hwnd == nullptr && msg.message == WM_TIMER) {
-                refresh();
-            } else if (msg.hwnd == nullptr && msg.message == kMarkOrder) {
-                makeOrderMark(reinterpret_cast<HWND>(msg.lParam));
-            } else {
-                DispatchMessageW(&msg);
-            }
+    std::uint64_t nextRefresh = milliseconds() + kIdleRefreshMs;
+    while (hook) {
+        std::uint64_t now = milliseconds();
+        DWORD wait = nextRefresh > now ? static_cast<DWORD>(nextRefresh - now) : 0;
+        if (gate.holding() && wait > kHoldPollMs) wait = kHoldPollMs;
+        if (MsgWaitForMultipleObjectsEx(1, &stop, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) break;
+        // The hook's calls come as sent messages and are answered inside PeekMessage. What is
+        // posted here is another program's doing: dropped.
+        for (int n = 0; n < kDropPerTurn && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
         }
-        KillTimer(nullptr, timer);
-        UnhookWindowsHookEx(hook);
-        hook = nullptr;
+        makeOrderMarks();
+        gate.release(keyboard);
+        now = milliseconds();
+        const bool typing = lastKeyAt != 0 && now - lastKeyAt < kTypingSpellMs;
+        if (now >= nextRefresh) {
+            refresh();
+            nextRefresh = now + (typing ? kTypingRefreshMs : kIdleRefreshMs);
+        } else if (typing && nextRefresh > now + kTypingRefreshMs) {
+            nextRefresh = now + kTypingRefreshMs;
+        }
     }
+    if (hook) UnhookWindowsHookEx(hook);
+    hook = nullptr;
+    // Nothing held is lost: it goes to its window as the hook ends.
+    gate.release(keyboard, true);
+    makeOrderMarks();
     gate.reset();
     FreeLibraryAndExitThread(self, 0);
 }
 
 }  // namespace
 
-bool KeyboardGuard::start(HWND notify, DWORD session) {
-    if (thread_) return true;
-    StartRequest request{notify, session, CreateEventW(nullptr, TRUE, FALSE, nullptr), false};
+DWORD KeyboardGuard::start(HWND notify) {
+    if (thread_) return token_;
+    notify_ = notify;
+    token_ = randomNumber();
+    stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stopEvent_ && launch())
+        watcher_ = CreateThread(nullptr, kThreadStack, watcherMain, this, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!watcher_) {
+        // The thread ends by itself when it could not set the hook.
+        stop();
+        return 0;
+    }
+    return token_;
+}
+
+bool KeyboardGuard::launch() {
+    StartRequest request{notify_, token_, stopEvent_, CreateEventW(nullptr, TRUE, FALSE, nullptr), false};
     if (!request.ready) return false;
     thread_ = CreateThread(nullptr, kThreadStack, hookThreadMain, &request, STACK_SIZE_PARAM_IS_A_RESERVATION,
-                           &threadId_);
+                           nullptr);
     if (!thread_) {
         CloseHandle(request.ready);
         return false;
@@ -239,21 +404,45 @@ bool KeyboardGuard::start(HWND notify, DWORD session) {
     HANDLE waits[2] = {request.ready, thread_};
     const DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     CloseHandle(request.ready);
-    if (woken != WAIT_OBJECT_0 || !request.running) {
-        // The thread ends by itself when it could not set the hook.
-        stop();
-        return false;
+    return woken == WAIT_OBJECT_0 && request.running;
+}
+
+// The hook thread ends only when stop() asks. Any other end (another program killed it) is a
+// loss: said at once, and the thread set up again, which says so in turn; while it cannot
+// be, it is tried again every second. The watcher waits for nothing else: no wake-up.
+DWORD WINAPI KeyboardGuard::watcherMain(void* parameter) {
+    auto* guard = static_cast<KeyboardGuard*>(parameter);
+    for (;;) {
+        HANDLE waits[2] = {guard->stopEvent_, guard->thread_};
+        const DWORD count = guard->thread_ ? 2 : 1;
+        const DWORD woken = WaitForMultipleObjects(count, waits, FALSE, guard->thread_ ? INFINITE : 1000);
+        if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) return 0;
+        if (guard->thread_) {
+            postReport(guard->notify_, false, guard->token_);
+            CloseHandle(guard->thread_);
+            guard->thread_ = nullptr;
+        }
+        if (!guard->launch() && guard->thread_) {
+            // Could not set its hook: it ends by itself.
+            WaitForSingleObject(guard->thread_, kThreadWaitMs);
+            CloseHandle(guard->thread_);
+            guard->thread_ = nullptr;
+        }
     }
-    return true;
 }
 
 void KeyboardGuard::stop() {
-    if (!thread_) return;
-    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    WaitForSingleObject(thread_, kThreadWaitMs);
-    CloseHandle(thread_);
-    thread_ = nullptr;
-    threadId_ = 0;
+    if (stopEvent_) SetEvent(stopEvent_);
+    // The watcher first, so that nothing sets the hook thread up again; then the thread.
+    for (HANDLE* thread : {&watcher_, &thread_}) {
+        if (!*thread) continue;
+        WaitForSingleObject(*thread, kThreadWaitMs);
+        CloseHandle(*thread);
+        *thread = nullptr;
+    }
+    if (stopEvent_) CloseHandle(stopEvent_);
+    stopEvent_ = nullptr;
+    token_ = 0;
 }
 
 }  // namespace keyguard

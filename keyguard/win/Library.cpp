@@ -4,8 +4,8 @@
 // caller alternates them, starting first, any number of times, and unloads the library at
 // the end. Before the first start, the caller's main window is in the shared block
 // "zarurarEvidev" (4 bytes, the window handle, little-endian); the library tells that
-// window whether the hook runs (KeyboardGuard.h). The folder and the seven values carry
-// nothing the library needs.
+// window whether the hook runs, each report carrying the token StartHook returned
+// (KeyboardGuard.h). The folder and the seven values carry nothing the library needs.
 #include <windows.h>
 
 #include "keyguard/win/KeyboardGuard.h"
@@ -13,7 +13,6 @@
 namespace {
 
 keyguard::KeyboardGuard guard;
-DWORD starts = 0;
 
 // The window in the shared block, or null when there is no block.
 HWND sharedBlockWindow() {
@@ -33,10 +32,9 @@ HWND sharedBlockWindow() {
 
 extern "C" {
 
-// Nonzero when the hook runs.
+// This start's token, a random non-zero number, when the hook runs; 0 when it does not.
 __declspec(dllexport) int WINAPI StartHook(const char*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
-    ++starts;
-    return guard.start(sharedBlockWindow(), starts) ? 1 : 0;
+    return static_cast<int>(guard.start(sharedBlockWindow()));
 }
 
 __declspec(dllexport) int WINAPI EndHook() {

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,20 @@ public:
         reached = false;
     }
     bool orderReached(const Target&) override { return reached; }
+    std::uint64_t clock = 0;
+    std::uint64_t now() override { return clock; }
+    bool refuseReplays = false;
+    struct Replay {
+        std::uint32_t vk;
+        bool release;
+        bool ctrl;
+    };
+    std::vector<Replay> replays;
+    bool replay(const KeyEvent& e, const Modifiers& m, bool release) override {
+        if (refuseReplays) return false;
+        replays.push_back({e.vk, release, m.ctrl});
+        return true;
+    }
 };
 
 KeyEvent down(std::uint32_t vk) { return KeyEvent{vk, 0x1E, false, false, false, false}; }
@@ -200,19 +216,172 @@ TEST_F(KeyGateTest, TheKeyAfterADeadKeyComposesInTheTarget) {
     EXPECT_EQ(kb.posted, "b");
 }
 
-TEST_F(KeyGateTest, ACharacterWaitsUntilThePassedKeyBeforeItWasRead) {
+TEST_F(KeyGateTest, ACharacterWaitsHeldUntilThePassedKeyBeforeItWasRead) {
     tap(kA);
     EXPECT_EQ(tap(kBack), std::make_pair(false, false));
     ASSERT_EQ(kb.marks, 1);
     // The target has not read the Backspace yet: the next character must not overtake it,
-    // and goes the ordinary way behind it.
-    EXPECT_EQ(tap(kB), std::make_pair(false, false));
-    EXPECT_EQ(kb.marks, 2) << "the passed character is waited for too";
-    answerProbes();
-    EXPECT_TRUE(gate.awaitingOrder()) << "known only when the next key asks";
+    // and must not take the ordinary path either. It waits.
     EXPECT_EQ(tap(kB), std::make_pair(true, true));
-    EXPECT_FALSE(gate.awaitingOrder());
+    EXPECT_EQ(kb.posted, "a");
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "a") << "handed over before the Backspace was read";
+    answerProbes();
+    gate.release(kb);
     EXPECT_EQ(kb.posted, "ab");
+    EXPECT_FALSE(gate.holding());
+    EXPECT_EQ(tap(kB), std::make_pair(true, true));
+    EXPECT_EQ(kb.posted, "abb");
+    EXPECT_EQ(kb.marks, 1) << "no key took the ordinary path after the Backspace";
+}
+
+TEST_F(KeyGateTest, KeysBehindAHeldCharacterAreHeldAndSentAgainInTurnWithTheirModifiers) {
+    tap(kBack);
+    tap(kA);                                  // held behind the Backspace
+    EXPECT_TRUE(gate.handle(down(kBack), kb)) << "a Backspace may not overtake the held character";
+    kb.held.ctrl = true;
+    EXPECT_TRUE(gate.handle(down(kB), kb)) << "nor a shortcut";
+    kb.held.ctrl = false;
+    EXPECT_TRUE(gate.handle(up(kB), kb));     // its release comes while it is held
+    EXPECT_EQ(gate.held(), 3u);
+    answerProbes();
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "a");
+    ASSERT_EQ(kb.replays.size(), 1u) << "one key sent again, then the rest waits for it";
+    EXPECT_EQ(kb.replays[0].vk, kBack);
+    EXPECT_FALSE(kb.replays[0].release) << "the Backspace is still down";
+    gate.release(kb);
+    EXPECT_EQ(kb.replays.size(), 1u) << "the key sent again has not come back yet";
+    KeyEvent back = injected(down(kBack));
+    back.replayed = true;
+    EXPECT_FALSE(gate.handle(back, kb)) << "a key sent again takes the ordinary path";
+    EXPECT_FALSE(gate.handle(up(kBack), kb)) << "and so does the user's release of it";
+    gate.release(kb);
+    EXPECT_EQ(kb.replays.size(), 1u) << "the target has yet to read the Backspace";
+    answerProbes();
+    gate.release(kb);
+    ASSERT_EQ(kb.replays.size(), 2u);
+    EXPECT_EQ(kb.replays[1].vk, kB);
+    EXPECT_TRUE(kb.replays[1].ctrl) << "sent again as it was typed, with Ctrl";
+    EXPECT_TRUE(kb.replays[1].release);
+}
+
+TEST_F(KeyGateTest, AHoldEndsInOrderAfterItsTimeLimitWhenTheRingIsFullAndWhenTheSessionEnds) {
+    tap(kBack);
+    tap(kA);
+    kb.clock += KeyGate::kHoldLimitMs - 1;
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "");
+    kb.clock += 1;
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "a") << "a window that never shows it has read is still typed into";
+
+    tap(kBack);
+    for (std::size_t i = 1; i < KeyGate::kHoldLimit; ++i) tap(kA);
+    gate.handle(down(kBack), kb);  // held, and still down as the session ends
+    EXPECT_EQ(gate.held(), KeyGate::kHoldLimit);
+    EXPECT_EQ(tap(kB), std::make_pair(true, true)) << "a character past the limit still never goes the ordinary way";
+    EXPECT_EQ(kb.posted, "ab");
+
+    gate.release(kb, true);
+    EXPECT_EQ(kb.posted, "ab" + std::string(KeyGate::kHoldLimit - 1, 'a'));
+    ASSERT_EQ(kb.replays.size(), 1u);
+    EXPECT_FALSE(kb.replays[0].release);
+    EXPECT_FALSE(gate.holding());
+}
+
+TEST_F(KeyGateTest, AKeyTheSystemWillNotSendAgainLeavesNoReleaseBehind) {
+    tap(kBack);
+    tap(kA);
+    gate.handle(down(kBack), kb);
+    kb.refuseReplays = true;
+    answerProbes();
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "a");
+    EXPECT_FALSE(gate.holding());
+    EXPECT_FALSE(gate.handle(up(kBack), kb)) << "its press was never sent";
+}
+
+// A target that reads slowly, as a busy window does: keys that pass wait in its input,
+// characters handed over in its posted queue, which it reads first. Whatever the pace of
+// typing and reading, it reads every key in the order typed, and no character is ever
+// among the keys that passed.
+class SlowTarget : public ScriptedKeyboard {
+public:
+    std::deque<char> postedQueue, inputQueue;
+    std::string read, leaked;
+
+    bool post(const Target&, const KeyEvent&, char16_t ch, bool) override {
+        postedQueue.push_back(static_cast<char>(ch));
+        return true;
+    }
+    bool orderReached(const Target&) override { return inputQueue.empty(); }
+    void readOne() {
+        std::deque<char>& q = postedQueue.empty() ? inputQueue : postedQueue;
+        if (q.empty()) return;
+        read += q.front();
+        q.pop_front();
+    }
+};
+
+TEST(KeyGateOrderTest, HeldCharactersAndLaterKeysAreReadInTypingOrderAtAnyPace) {
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 400; ++round) {
+        KeyGate gate;
+        SlowTarget target;
+        std::string typed;
+        std::size_t replayed = 0;
+        auto pass = [&](const KeyEvent& e, char symbol) {
+            if (!gate.handle(e, target)) {
+                target.inputQueue.push_back(symbol);
+                if (symbol != '<' && symbol != '^') target.leaked += symbol;
+            }
+        };
+        auto settle = [&](bool late) {
+            gate.release(target);
+            // What the gate sends again comes back through it, as through the hook, at once
+            // or a while later.
+            while (replayed < target.replays.size() && !(late && random() % 2)) {
+                const bool release = target.replays[replayed].release;
+                KeyEvent e = down(target.replays[replayed].vk);
+                e.injected = e.replayed = true;
+                pass(e, target.replays[replayed++].ctrl ? '^' : '<');
+                if (release) {
+                    e.up = true;
+                    gate.handle(e, target);
+                }
+                gate.release(target);
+            }
+        };
+        for (int step = 0; step < 40; ++step) {
+            const unsigned what = random() % 7;
+            if (what < 3) {
+                const auto vk = static_cast<std::uint32_t>('A' + random() % 3);
+                typed += static_cast<char>(vk - 'A' + 'a');
+                pass(down(vk), typed.back());
+                gate.handle(up(vk), target);
+            } else if (what == 3) {
+                typed += '<';
+                pass(down(kBack), '<');
+                gate.handle(up(kBack), target);
+            } else if (what == 4) {
+                typed += '^';  // Ctrl+C, held or passed with no window looked up
+                target.held.ctrl = true;
+                pass(down('C'), '^');
+                target.held.ctrl = false;
+                gate.handle(up('C'), target);
+            } else {
+                for (unsigned n = random() % 4; n > 0; --n) target.readOne();
+            }
+            settle(true);
+        }
+        while (!target.postedQueue.empty() || !target.inputQueue.empty() || gate.holding()) {
+            target.readOne();
+            settle(false);
+        }
+        ASSERT_EQ(target.read, typed) << "round " << round;
+        ASSERT_EQ(target.leaked, "") << "round " << round;
+    }
 }
 
 TEST_F(KeyGateTest, AnotherThreadsCharacterDoesNotWait) {
@@ -231,8 +400,11 @@ TEST_F(KeyGateTest, InjectedAndShortcutKeysAreKeptInOrderToo) {
     tap(kA);  // Ctrl+A selects all: the next character must replace the selection
     kb.held.ctrl = false;
     EXPECT_EQ(kb.marks, 2);
-    EXPECT_EQ(tap(kB), std::make_pair(false, false));
+    EXPECT_EQ(tap(kB), std::make_pair(true, true)) << "held, not sent the ordinary way";
+    EXPECT_EQ(kb.posted, "");
     answerProbes();
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "b");
     EXPECT_EQ(tap(kB), std::make_pair(true, true));
 }
 

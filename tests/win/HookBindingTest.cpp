@@ -1,9 +1,13 @@
 // The keyboard-encryption binding driven from outside: the recording stand-in beside the
 // program writes every call it gets to "hookcalls.txt", with the window it finds in the
 // shared block, so the calling pattern is checked from the library's side.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,6 +104,25 @@ HWND startRecorded(ProgramUnderTest& program, bool enabledEnc) {
 
 void exitProgram(ProgramUnderTest& program, HWND w) { EXPECT_EQ(program.exitByMenu(w), 0u); }
 
+std::set<DWORD> threadIds(DWORD pid) {
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == pid) ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+constexpr const char* kLogHookLost = "Keyboard encryption stopped: the protection library lost its hook";
+constexpr const char* kLogHookBack = "Keyboard encryption running again: the protection library set its hook up again";
+
+bool logHolds(const ProgramUnderTest& program, const char* line) {
+    return ProgramUnderTest::waitUntil(
+        [&] { return program.readFile("keyloggerstop.log").find(line) != std::string::npos; });
+}
+
 }  // namespace
 
 TEST(HookBindingTest, CtrlEInTheTrayStopsAndStartsTheHookWithTheFolderAndSevenOnes) {
@@ -133,19 +156,46 @@ TEST(HookBindingTest, TheShippedLibraryStartsWithoutABoxAndCtrlEStopsAndStartsIt
     ASSERT_TRUE(ProgramUnderTest::waitUntilShown(w));
     EXPECT_EQ(program.messageBox(), nullptr) << "a box at start";
     EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
-    const unsigned running = ProcessFigures::threads(pid);
+    const std::set<DWORD> running = threadIds(pid);
     pressCtrlE();
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running - 1; }))
-        << "the hook thread did not end: " << ProcessFigures::threads(pid) << " threads of " << running;
+    std::set<DWORD> closed;
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return (closed = threadIds(pid)).size() == running.size() - 2; }))
+        << "the hook thread did not end: " << threadIds(pid).size() << " threads of " << running.size();
     EXPECT_EQ(waitForTip(kTipClosing), kTipClosing);
     pressCtrlE();
-    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return ProcessFigures::threads(pid) == running; }))
+    std::set<DWORD> again;
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return (again = threadIds(pid)).size() == running.size(); }))
         << "the hook thread did not start again";
     EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
-    // A report of another start than the running one is out of date.
-    PostMessageA(w, RegisterWindowMessageA("ZarurarevidevHookState"), 0, 1);
+    // The library's two threads: the hook thread, which runs at the highest priority, and
+    // its watcher.
+    DWORD hookThread = 0;
+    for (DWORD id : again) {
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
+        if (!closed.count(id) && GetThreadPriority(thread) == THREAD_PRIORITY_HIGHEST) hookThread = id;
+        CloseHandle(thread);
+    }
+    ASSERT_NE(hookThread, 0u);
+
+    // Reports another program makes up (the old start numbers, either state) are not the
+    // library's, and neither are the hook thread's own old codes sent from outside.
+    const UINT state = RegisterWindowMessageA("ZarurarevidevHookState");
+    for (LPARAM forged = 0; forged <= 20; ++forged)
+        for (WPARAM running : {0, 1}) PostMessageA(w, state, running, forged);
+    for (UINT code : {UINT{WM_TIMER}, UINT{WM_APP + 1}, UINT{WM_QUIT}}) PostThreadMessageA(hookThread, code, 0, 0);
     ASSERT_TRUE(ProgramUnderTest::settled(w));
     EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
+
+    // A hook thread lost (here killed) is said at once, in the tray and the log, and set
+    // up again, which is said too.
+    HANDLE thread = OpenThread(THREAD_TERMINATE, FALSE, hookThread);
+    ASSERT_TRUE(thread && TerminateThread(thread, 0));
+    CloseHandle(thread);
+    EXPECT_TRUE(logHolds(program, kLogHookLost)) << program.readFile("keyloggerstop.log");
+    EXPECT_TRUE(logHolds(program, kLogHookBack)) << program.readFile("keyloggerstop.log");
+    EXPECT_EQ(waitForTip(kTipRunning), kTipRunning);
+    EXPECT_FALSE(threadIds(pid).count(hookThread));
+    EXPECT_EQ(threadIds(pid).size(), running.size()) << "one hook thread and its watcher again";
     exitProgram(program, w);
     EXPECT_FALSE(program.exists(kCalls));
 }
@@ -158,6 +208,7 @@ TEST(HookBindingTest, AHookTheLibraryReportsDownIsShownAsNotRunning) {
     HWND w = startRecorded(program, true);
     ASSERT_TRUE(w);
     EXPECT_EQ(waitForTip(kTipNotRunning), kTipNotRunning);
+    EXPECT_TRUE(logHolds(program, kLogHookLost)) << program.readFile("keyloggerstop.log");
     PostMessageA(w, WM_HOTKEY, GlobalFindAtomA("Hotkey"), MAKELPARAM(MOD_CONTROL, 'E'));
     ASSERT_TRUE(waitForCalls(program, 2));
     EXPECT_EQ(waitForTip(kTipClosing), kTipClosing);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "tests/support/ProcessFigures.h"
@@ -62,7 +63,7 @@ public:
         std::string text;
         MSG msg;
         while (PeekMessageA(&msg, window_, stateMessage_, stateMessage_, PM_REMOVE))
-            text += std::to_string(msg.wParam) + ":" + std::to_string(msg.lParam) + "\n";
+            text += std::to_string(msg.wParam) + ":" + std::to_string(static_cast<DWORD>(msg.lParam)) + "\n";
         return text;
     }
 
@@ -93,18 +94,22 @@ TEST(KeyboardGuardTest, ExportsExactlyItsTwoUndecoratedFunctions) {
     FreeLibrary(library);
 }
 
-TEST(KeyboardGuardTest, StartReportsARunningHookForEachSessionAndEndLeavesNoThread) {
+TEST(KeyboardGuardTest, StartReportsARunningHookWithItsOwnTokenAndEndLeavesNoThread) {
     const unsigned before = ProcessFigures::threads();
     LoadedLibrary library;
     ASSERT_TRUE(library.ready());
+    std::set<DWORD> tokens;
     for (int session = 1; session <= 3; ++session) {
-        ASSERT_EQ(library.start(), 1) << "session " << session;
-        EXPECT_EQ(ProcessFigures::threads(), before + 1) << "one hook thread";
+        const auto token = static_cast<DWORD>(library.start());
+        ASSERT_NE(token, 0u) << "session " << session;
+        EXPECT_TRUE(tokens.insert(token).second) << "a start's token is new";
+        EXPECT_GT(token, 20u) << "not a count of starts";
+        EXPECT_EQ(ProcessFigures::threads(), before + 2) << "one hook thread and its watcher";
         std::string reports;
         ASSERT_TRUE(ProgramUnderTest::waitUntil([&] { return !(reports += library.reports()).empty(); }, 5000));
-        EXPECT_EQ(reports, "1:" + std::to_string(session) + "\n");
+        EXPECT_EQ(reports, "1:" + std::to_string(token) + "\n");
         EXPECT_EQ(library.end(), 1);
-        EXPECT_EQ(ProcessFigures::threads(), before) << "the hook thread is gone when EndHook returns";
+        EXPECT_EQ(ProcessFigures::threads(), before) << "both threads are gone when EndHook returns";
     }
     // Its hook thread held the library while it ran; with that hold given back, the
     // caller's own unloading takes it out.
@@ -118,7 +123,7 @@ TEST(KeyboardGuardTest, WithoutTheSharedBlockItRunsAndTellsNobody) {
     auto start = reinterpret_cast<StartHookProc>(reinterpret_cast<void*>(GetProcAddress(library, "StartHook")));
     auto end = reinterpret_cast<EndHookProc>(reinterpret_cast<void*>(GetProcAddress(library, "EndHook")));
     ASSERT_EQ(OpenFileMappingA(FILE_MAP_READ, FALSE, "zarurarEvidev"), nullptr) << "a block left by another test";
-    EXPECT_EQ(start(nullptr, 1, 1, 1, 1, 1, 1, 1), 1);
+    EXPECT_NE(start(nullptr, 1, 1, 1, 1, 1, 1, 1), 0);
     EXPECT_EQ(end(), 1);
     FreeLibrary(library);
 }
@@ -129,7 +134,7 @@ TEST(KeyboardGuardTest, AThousandStartsAndEndsLeaveThreadsHandlesAndMemoryFlat) 
     const unsigned threads = ProcessFigures::threads();
     ProcessFigures warm;
     for (int i = 0; i < 1000; ++i) {
-        ASSERT_EQ(library.start(), 1) << "start " << i;
+        ASSERT_NE(library.start(), 0) << "start " << i;
         ASSERT_EQ(library.end(), 1) << "end " << i;
         library.reports();
         if (i == 99) warm = ProcessFigures::now();

@@ -1,8 +1,9 @@
 // A stand-in for the keyboard-encryption library, for the tests only: it hooks nothing and
 // appends each call, its arguments and the window handle it finds in the shared block to
 // "hookcalls.txt" beside itself, so a test can check the program's side of the contract.
-// With a file "hookdown.txt" beside it, each start reports to that window that the hook
-// could not be set, as the real library does when it cannot. Built a second and third time
+// Each start returns a token, as the real library does, made from the number of starts. With
+// a file "hookdown.txt" beside it, each start then reports to that window, with the token,
+// that the hook was lost, as the real library does when its hook thread is lost. Built a second and third time
 // without one of its exports.
 #include <windows.h>
 
@@ -63,13 +64,11 @@ __declspec(dllexport) int WINAPI StartHook(const char* folder, DWORD a2, DWORD a
     line += window;
     record(line);
     static DWORD starts = 0;
-    ++starts;
-    if (GetFileAttributesW(besideThisLibrary(L"hookdown.txt").c_str()) != INVALID_FILE_ATTRIBUTES && window != "none") {
+    const DWORD token = 0x5EED0000 + ++starts;
+    if (GetFileAttributesW(besideThisLibrary(L"hookdown.txt").c_str()) != INVALID_FILE_ATTRIBUTES && window != "none")
         PostMessageA(reinterpret_cast<HWND>(std::stoul(window)), RegisterWindowMessageA("ZarurarevidevHookState"), 0,
-                     static_cast<LPARAM>(starts));
-        return 0;
-    }
-    return 1;
+                     static_cast<LPARAM>(token));
+    return static_cast<int>(token);
 }
 #endif
 
