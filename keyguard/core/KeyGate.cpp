@@ -157,7 +157,8 @@ void KeyGate::release(KeyEnvironment& env, bool all) {
         if (!all && awaiting_) {
             const bool reached = replaysPending_ == 0 && env.orderReached(orderTarget_);
             const std::uint64_t since = at(0).since > waitSince_ ? at(0).since : waitSince_;
-            if (!reached && env.now() - since < kHoldLimitMs) return;
+            const std::uint64_t patience = env.patience(orderTarget_);
+            if (!reached && env.now() - since < (patience < kHoldLimitMs ? patience : kHoldLimitMs)) return;
             if (!reached) {
                 // Waited long enough: a key sent again that never came back is forgotten.
                 replaying_.fill(0);

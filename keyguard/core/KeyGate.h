@@ -79,6 +79,9 @@ public:
     virtual void markOrder(const Target& target) = 0;
     // Whether the target marked last has shown that.
     virtual bool orderReached(const Target& target) = 0;
+    // How long keys may wait for the target's sign before they go all the same: the gate's
+    // kHoldLimitMs, or less for a target that can give only a weak one.
+    virtual std::uint64_t patience(const Target& target) = 0;
     // A monotonic clock in milliseconds.
     virtual std::uint64_t now() = 0;
 
@@ -91,9 +94,10 @@ bool isModifierKey(std::uint32_t vk) noexcept;
 
 class KeyGate {
 public:
-    // How many keys may wait at once, and how long the oldest may wait for its target.
-    static constexpr std::size_t kHoldLimit = 64;
-    static constexpr std::uint64_t kHoldLimitMs = 750;
+    // How many keys may wait at once, and how long the oldest may wait for its target at most:
+    // as long as a window may be slow before the system calls it hung.
+    static constexpr std::size_t kHoldLimit = 256;
+    static constexpr std::uint64_t kHoldLimitMs = 5000;
 
     // Forgets every press, wait and held key: a new session of the hook. Call release(env,
     // true) first to deliver what is held.

@@ -49,7 +49,6 @@ HHOOK hook = nullptr;
 KeyGate gate;
 HWND notifyWindow = nullptr;
 DWORD token = 0;
-UINT hookStateMessage = 0;
 ULONG_PTR replayMark = 0;  // what the keys this thread sends again carry, to know them back
 bool capsLockOn = false;
 bool capsLockHeld = false;
@@ -57,6 +56,37 @@ std::uint64_t lastKeyAt = 0;
 // Order marks the gate asked for during a hook call, made once the call has returned.
 std::array<HWND, 8> marks{};
 std::size_t markCount = 0;
+
+// The second sign that a target has read its input: a marker key sent behind the keys that
+// passed, which no keyboard has and no program means anything by. Keys are read in the
+// order they were queued, so once the target has read the marker, it has read every key
+// queued before it. A keyboard hook of this library on the target's thread sees the marker
+// as the thread reads it, counts it and swallows it, so that the window never sees it. This
+// sign comes as soon as the input is read, whereas a paint waits until nothing else is
+// queued, and some windows never paint or never stop.
+constexpr WORD kMarkerKey = 0xE8;  // unassigned
+// Markers read, counted in every process the target hook runs in (a section of this library
+// shared by all its copies). Another program can move it by sending the marker key itself;
+// the most that does is let a held character go before a key its window is still behind on.
+volatile LONG markersRead __attribute__((section(".shared"), shared)) = 0;
+// One marker at a time: sent when a held key waits, and read back from its thread.
+struct MarkerProbe {
+    DWORD thread = 0;
+    LONG readBefore = 0;
+    bool sent = false;        // sent, and not yet seen read
+    bool keysSince = false;   // a key passed after it was sent: it does not cover that key
+    std::uint64_t sentAt = 0;
+};
+MarkerProbe probe;
+DWORD probeWanted = 0;  // the thread a marker is wanted for, sent once the hook call returns
+HHOOK targetHook = nullptr;  // on the thread markers were last sent to
+DWORD targetHookThread = 0;
+// The last thread no hook could be set on (a process that refuses libraries), and how long
+// its keys wait at most.
+DWORD unhookableThread = 0;
+constexpr std::uint64_t kUnhookableWaitMs = 750;
+// A marker not read in this time is given up: its thread lost the focus or its window.
+constexpr std::uint64_t kMarkerGiveUpMs = 2000;
 
 // A millisecond clock that does not wrap within any run.
 std::uint64_t milliseconds() {
@@ -248,8 +278,10 @@ public:
     // A window paints only once its thread has read every message and key queued before
     // the paint was asked for. So a pixel of the target is made invalid, and while any of it
     // stays invalid, a key queued before may still be unread. The mark is made once the key
-    // has left the hook, so that the key is queued before it.
+    // has left the hook, so that the key is queued before it. A marker (above) is the other
+    // sign, asked for only when a key waits.
     void markOrder(const Target& target) override {
+        if (probe.sent) probe.keysSince = true;
         HWND window = static_cast<HWND>(target.window);
         for (std::size_t i = 0; i < markCount; ++i)
             if (marks[i] == window) return;
@@ -258,7 +290,21 @@ public:
     }
 
     bool orderReached(const Target& target) override {
-        return markCount == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE);
+        if (markCount == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE)) return true;
+        if (target.thread == unhookableThread) return false;
+        if (probe.sent && probe.thread == target.thread) {
+            if (markersRead == probe.readBefore) return false;
+            probe.sent = false;
+            if (!probe.keysSince) return true;
+        }
+        probeWanted = target.thread;
+        return false;
+    }
+
+    // No marker can be read on a thread no hook could be set on: its paint tells, or a
+    // short while.
+    std::uint64_t patience(const Target& target) override {
+        return target.thread == unhookableThread ? kUnhookableWaitMs : KeyGate::kHoldLimitMs;
     }
 
     std::uint64_t now() override { return milliseconds(); }
@@ -268,6 +314,48 @@ private:
 };
 
 SystemKeyboard keyboard;
+
+// In the target's thread, as it reads a key.
+LRESULT CALLBACK targetKeyboard(int code, WPARAM wp, LPARAM lp) {
+    if (code == HC_ACTION && wp == kMarkerKey) {
+        if (!(lp & 0x80000000)) InterlockedIncrement(&markersRead);
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// Sends the marker a waiting key asked for, behind every key the hook has let pass.
+void sendMarker() {
+    const std::uint64_t now = milliseconds();
+    // One marker at a time, unless it was sent to another thread than the one now waited
+    // for, or long ago.
+    if (probe.sent && ((probeWanted && probe.thread != probeWanted) || now - probe.sentAt >= kMarkerGiveUpMs))
+        probe.sent = false;
+    if (!probeWanted || probe.sent) return;
+    if (targetHookThread != probeWanted) {
+        if (targetHook) UnhookWindowsHookEx(targetHook);
+        targetHook = SetWindowsHookExW(WH_KEYBOARD, targetKeyboard, self, probeWanted);
+        targetHookThread = targetHook ? probeWanted : 0;
+    }
+    if (!targetHook) {
+        unhookableThread = probeWanted;
+        probeWanted = 0;
+        return;
+    }
+    probe.thread = probeWanted;
+    probe.readBefore = markersRead;
+    probe.keysSince = false;
+    probe.sentAt = now;
+    probeWanted = 0;
+    INPUT inputs[2] = {};
+    for (INPUT& in : inputs) {
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = kMarkerKey;
+        in.ki.dwExtraInfo = replayMark;
+    }
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    probe.sent = SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
 
 void makeOrderMarks() {
     const RECT pixel{0, 0, 1, 1};
@@ -287,6 +375,8 @@ LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
         e.injected = (k->flags & (LLKHF_INJECTED | LLKHF_LOWER_IL_INJECTED)) != 0;
         e.altDown = (k->flags & LLKHF_ALTDOWN) != 0;
         e.replayed = e.injected && k->dwExtraInfo == replayMark;
+        // The library's own marker is nobody's key.
+        if (e.replayed && e.vk == kMarkerKey) return CallNextHookEx(nullptr, code, wp, lp);
         if (e.vk == VK_CAPITAL) {
             if (!e.up && !capsLockHeld) capsLockOn = !capsLockOn;
             capsLockHeld = !e.up;
@@ -333,6 +423,11 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     gate.release(keyboard, true);
     gate.reset();
     markCount = 0;
+    probe = {};
+    probeWanted = 0;
+    unhookableThread = 0;
+    targetHook = nullptr;  // a lost thread's hooks went with it
+    targetHookThread = 0;
     capsLockOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
     capsLockHeld = false;
     lastKeyAt = 0;
@@ -357,6 +452,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         }
         makeOrderMarks();
         gate.release(keyboard);
+        sendMarker();
         now = milliseconds();
         const bool typing = lastKeyAt != 0 && now - lastKeyAt < kTypingSpellMs;
         if (now >= nextRefresh) {
@@ -368,6 +464,9 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     }
     if (hook) UnhookWindowsHookEx(hook);
     hook = nullptr;
+    if (targetHook) UnhookWindowsHookEx(targetHook);
+    targetHook = nullptr;
+    targetHookThread = 0;
     // Nothing held is lost: it goes to its window as the hook ends.
     gate.release(keyboard, true);
     makeOrderMarks();

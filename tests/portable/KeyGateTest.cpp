@@ -72,6 +72,8 @@ public:
     bool orderReached(const Target&) override { return reached; }
     std::uint64_t clock = 0;
     std::uint64_t now() override { return clock; }
+    std::uint64_t patienceMs = KeyGate::kHoldLimitMs;
+    std::uint64_t patience(const Target&) override { return patienceMs; }
     bool refuseReplays = false;
     struct Replay {
         std::uint32_t vk;
@@ -275,16 +277,26 @@ TEST_F(KeyGateTest, AHoldEndsInOrderAfterItsTimeLimitWhenTheRingIsFullAndWhenThe
     kb.clock += 1;
     gate.release(kb);
     EXPECT_EQ(kb.posted, "a") << "a window that never shows it has read is still typed into";
+    kb.patienceMs = 100;  // a target that can give only a weak sign
+    tap(kBack);
+    tap(kA);
+    kb.clock += 99;
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "a");
+    kb.clock += 1;
+    gate.release(kb);
+    EXPECT_EQ(kb.posted, "aa");
+    kb.patienceMs = KeyGate::kHoldLimitMs;
 
     tap(kBack);
     for (std::size_t i = 1; i < KeyGate::kHoldLimit; ++i) tap(kA);
     gate.handle(down(kBack), kb);  // held, and still down as the session ends
     EXPECT_EQ(gate.held(), KeyGate::kHoldLimit);
     EXPECT_EQ(tap(kB), std::make_pair(true, true)) << "a character past the limit still never goes the ordinary way";
-    EXPECT_EQ(kb.posted, "ab");
+    EXPECT_EQ(kb.posted, "aab");
 
     gate.release(kb, true);
-    EXPECT_EQ(kb.posted, "ab" + std::string(KeyGate::kHoldLimit - 1, 'a'));
+    EXPECT_EQ(kb.posted, "aab" + std::string(KeyGate::kHoldLimit - 1, 'a'));
     ASSERT_EQ(kb.replays.size(), 1u);
     EXPECT_FALSE(kb.replays[0].release);
     EXPECT_FALSE(gate.holding());
