@@ -6,7 +6,7 @@ X display in $DISPLAY: for Wine these are device events like a keyboard's, not i
 Wine hands keys only to the window that has the X input focus, and with no window manager
 under Xvfb nobody else gives it: the driver sets it and waits until the Windows side agrees.
 
-Used by tests/protection/protection_test and bench/protection_bench.
+Used by tests/protection/protection_test, keyattacks.py and bench/protection_bench.
 """
 import os
 import queue
@@ -172,7 +172,7 @@ class Host:
 
     def __init__(self, stick, folder):
         self.lines = queue.Queue()
-        self.states = []
+        self.states = []  # each state message the host got: (wParam, lParam, accepted)
         self.proc = stick.popen(["keyhost.exe", stick.winpath(folder) + "\\"], "keyhost",
                                 stdout=subprocess.PIPE)
         threading.Thread(target=self._read, daemon=True).start()
@@ -182,8 +182,8 @@ class Host:
         for raw in self.proc.stdout:
             line = raw.decode("utf-8", "replace").rstrip("\r\n")
             if line.startswith("state "):
-                _, w, l = line.split()
-                self.states.append((int(w), int(l)))
+                _, w, l, verdict = line.split()
+                self.states.append((int(w), int(l), verdict == "accepted"))
             else:
                 self.lines.put(line)
         self.lines.put(None)
@@ -219,10 +219,20 @@ class Host:
         got = self.ask("text " + window_class)
         return None if got == "none" else bytes.fromhex(got).decode("utf-8", "replace")
 
-    def wait_state(self, count, timeout=20):
-        """The state message that StartHook number `count` posts: (wParam, lParam) or None."""
-        found = wait_for(lambda: [s for s in self.states if s[1] == count], timeout)
+    def wait_state(self, token, since=0, timeout=20):
+        """The first state message from self.states[since] on that carries the token:
+        (wParam, lParam) or None."""
+        found = wait_for(lambda: [s[:2] for s in self.states[since:] if s[1] == token], timeout)
         return found[0] if found else None
+
+    def start_hook(self):
+        """StartHook: its answer (the token its state messages carry; "0" when the hook does
+        not run), that token as a number (None when there is none) and its first state
+        message, (wParam, lParam) or None."""
+        since = len(self.states)
+        answer = self.ask("start")
+        token = int(answer) if answer.isdigit() and answer != "0" else None
+        return answer, token, self.wait_state(token, since) if token else None
 
     def clock_offsets(self, samples=40):
         """Compares the performance counter with CLOCK_MONOTONIC and CLOCK_MONOTONIC_RAW:
@@ -269,16 +279,30 @@ class KeyTarget:
             out.append((int(counter), chr(int(code))))
         return out
 
-    def slow_down(self, ms):
-        """From now on the window's thread spends `ms` on each key message it reads."""
-        done = self.path + ".busyset"
+    def _request(self, kind, value, timeout):
+        """Asks the window's thread for something through OUTFILE.KIND; true once it has
+        answered with OUTFILE.KINDset. It reads requests only when nothing else is queued
+        to it, so an answer also says that it has read what was queued before."""
+        done = self.path + f".{kind}set"
         if os.path.exists(done):
             os.remove(done)
-        with open(self.path + ".busy.partial", "w") as f:
-            f.write(str(ms))
-        os.replace(self.path + ".busy.partial", self.path + ".busy")
-        if not wait_for(lambda: read_bytes(done) == str(ms).encode(), 10):
+        with open(self.path + f".{kind}.partial", "w") as f:
+            f.write(str(value))
+        os.replace(self.path + f".{kind}.partial", self.path + f".{kind}")
+        return wait_for(lambda: read_bytes(done) == str(value).encode(), timeout)
+
+    def slow_down(self, ms):
+        """From now on the window's thread spends `ms` on each key message it reads."""
+        if not self._request("busy", ms, 10):
             raise Failure(f"{self.name} did not take {ms} ms a key")
+
+    PAINTS = {"normal": 0, "animated": 1, "unvalidated": 2}
+
+    def paint(self, how, timeout=10):
+        """From now on the window and its edit paint `how`: "normal"; "animated", each paint
+        making it all invalid again; "unvalidated", WM_PAINT returning without validating."""
+        if not self._request("paint", self.PAINTS[how], timeout):
+            raise Failure(f"{self.name} did not start painting {how} within {timeout} s")
 
     def close(self):
         self.stick.host.ask("close " + self.window_class)
@@ -311,6 +335,11 @@ class Logger:
 
     def ready(self):
         return os.path.exists(self.path + ".ready")
+
+    def stop(self):
+        self.proc.stdin.write(b"quit\n")
+        self.proc.stdin.close()
+        self.proc.wait(timeout=15)
 
     def size(self):
         return size_of(self.path)

@@ -3,15 +3,22 @@
 // "zarurarEvidev" with that window's handle, and loads FOLDER\zarurarevidev.dll at the first
 // "start". It reads commands from its standard input, one a line, and answers each with one
 // line on its standard output:
-//   start        StartHook(FOLDER\, 1, 1, 1, 1, 1, 1, 1)   -> "start RESULT" | "start error TEXT"
+//   start        StartHook(FOLDER\, 1, 1, 1, 1, 1, 1, 1)   -> "start TOKEN" | "start error TEXT"
+//                TOKEN is what StartHook returned, unsigned: 0 when the hook does not run
 //   end          EndHook()                                -> "end RESULT"
+//   state?       the state last reported with the current token, after every message
+//                queued to the window before it            -> "state? running" | "state? stopped"
+//   threads      this process and its own two threads     -> "threads PID MAIN COMMANDS"
 //   clock        the performance counter now              -> "clock COUNTER FREQUENCY"
 //   fg           the foreground window and its focus      -> "fg HANDLE FOCUSCLASS|CLASS|CAPTION"
 //   text CLASS   the text of the Edit in that top-level window, UTF-8 in hex -> "text HEX" | "text none"
 //   hung CLASS   IsHungAppWindow of that window           -> "hung 0|1"
 //   close CLASS  WM_CLOSE posted to it; kill CLASS ends its process -> "close 0|1", "kill 0|1"
 //   quit         EndHook when started, then leaves        -> "quit"
-// Each ZarurarevidevHookState message that reaches the window is written as "state WPARAM LPARAM".
+// Each ZarurarevidevHookState message that reaches the window is written as
+// "state WPARAM LPARAM accepted|ignored": a report counts only when its LPARAM is the token
+// of the current start (any program can post that message; only the library knows the token).
+// The state is "running" from a counted report with WPARAM 1 until one with WPARAM 0 or "end".
 #include <windows.h>
 
 #include <cstdio>
@@ -30,7 +37,10 @@ std::mutex g_outLock;
 UINT g_stateMessage = 0;
 HMODULE g_library = nullptr;
 bool g_started = false;
-enum : UINT { kStart = WM_APP + 1, kEnd, kQuit };
+DWORD g_token = 0;         // what the current start returned; 0 when none runs
+bool g_running = false;    // the state last reported with that token
+DWORD g_mainThread = 0;    // the window's thread
+enum : UINT { kStart = WM_APP + 1, kEnd, kQuit, kState };
 
 void answer(const std::string& line) {
     std::lock_guard<std::mutex> lock(g_outLock);
@@ -52,26 +62,34 @@ void start() {
         answer("start error cannot load " + g_folder + "zarurarevidev.dll (" + std::to_string(GetLastError()) + ")");
         return;
     }
-    int result = fn(g_folder.c_str(), 1, 1, 1, 1, 1, 1, 1);
+    // The library reports on this thread's queue, so its first report is read after this.
+    g_token = static_cast<DWORD>(fn(g_folder.c_str(), 1, 1, 1, 1, 1, 1, 1));
+    g_running = false;
     g_started = true;
-    answer("start " + std::to_string(result));
+    answer("start " + std::to_string(g_token));
 }
 
 int end() {
     auto fn = g_library ? reinterpret_cast<EndHookFn>(reinterpret_cast<void*>(GetProcAddress(g_library, "EndHook"))) : nullptr;
     if (!fn) return -1;
     g_started = false;
+    g_token = 0;
+    g_running = false;
     return fn();
 }
 
 LRESULT CALLBACK hostWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == g_stateMessage && msg) {
-        answer("state " + std::to_string(wParam) + " " + std::to_string(lParam));
+        const bool accepted = g_token != 0 && static_cast<ULONG_PTR>(lParam) == g_token;
+        if (accepted) g_running = wParam == 1;
+        answer("state " + std::to_string(static_cast<ULONG_PTR>(wParam)) + " " +
+               std::to_string(static_cast<ULONG_PTR>(lParam)) + (accepted ? " accepted" : " ignored"));
         return 0;
     }
     switch (msg) {
     case kStart: start(); return 0;
     case kEnd: answer("end " + std::to_string(end())); return 0;
+    case kState: answer(std::string("state? ") + (g_running ? "running" : "stopped")); return 0;
     case kQuit:
         if (g_started) end();
         DestroyWindow(hwnd);
@@ -123,6 +141,10 @@ void readCommands(HWND hwnd) {
         std::string arg = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
         if (line == "start") PostMessageA(hwnd, kStart, 0, 0);
         else if (line == "end") PostMessageA(hwnd, kEnd, 0, 0);
+        else if (line == "state?") PostMessageA(hwnd, kState, 0, 0);
+        else if (line == "threads")
+            answer("threads " + std::to_string(GetCurrentProcessId()) + " " + std::to_string(g_mainThread) + " " +
+                   std::to_string(GetCurrentThreadId()));
         else if (line == "quit") break;
         else if (line == "clock") {
             LARGE_INTEGER now, frequency;
@@ -159,6 +181,7 @@ int main(int argc, char** argv) {
     g_folder = argv[1];
     if (!g_folder.empty() && g_folder.back() != '\\') g_folder += '\\';
     g_stateMessage = RegisterWindowMessageA("ZarurarevidevHookState");
+    g_mainThread = GetCurrentThreadId();
     WNDCLASSA wc{};
     wc.lpfnWndProc = hostWindow;
     wc.hInstance = GetModuleHandleA(nullptr);

@@ -3,6 +3,8 @@
 // captures to OUTFILE (UTF-8, on disk at once), creates OUTFILE.ready once it is live, and
 // stops when its standard input reaches its end or reads "quit".
 //   ll       a WH_KEYBOARD_LL hook; key-downs translated with its own Shift and Caps Lock
+//   ll-rehookN  the same hook, set again every N milliseconds (the new one first, then the old
+//            one removed), so that it comes back to the head of the chain after any set later
 //   async    GetAsyncKeyState polled every few milliseconds; keys that went down
 //   state    GetKeyboardState polled, attached to the foreground thread's input
 //   raw      raw keyboard input (RIDEV_INPUTSINK) on a hidden window
@@ -12,6 +14,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -157,7 +160,7 @@ HHOOK startLibraryHook(int idHook, const char* procName, const char* block) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: keylog ll|async|state|raw|kbhook|msghook OUTFILE\n");
+        std::fprintf(stderr, "usage: keylog ll|ll-rehookN|async|state|raw|kbhook|msghook OUTFILE\n");
         return 2;
     }
     std::string kind = argv[1];
@@ -169,8 +172,11 @@ int main(int argc, char** argv) {
     HHOOK hook = nullptr;
     std::thread poller;
     bool live = false;
-    if (kind == "ll") {
+    UINT rehookMs = 0;
+    if (kind.rfind("ll-rehook", 0) == 0) rehookMs = static_cast<UINT>(std::atoi(kind.c_str() + 9));
+    if (kind == "ll" || rehookMs) {
         live = (hook = SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelHook, GetModuleHandleW(nullptr), 0)) != nullptr;
+        if (rehookMs) live = live && SetTimer(nullptr, 0, rehookMs, nullptr) != 0;
     } else if (kind == "async") {
         poller = std::thread(pollAsync);
         live = true;
@@ -202,6 +208,13 @@ int main(int argc, char** argv) {
         PostThreadMessageW(mainThread, WM_QUIT, 0, 0);
     });
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (rehookMs && msg.hwnd == nullptr && msg.message == WM_TIMER) {
+            if (HHOOK fresh = SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelHook, GetModuleHandleW(nullptr), 0)) {
+                UnhookWindowsHookEx(hook);
+                hook = fresh;
+            }
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

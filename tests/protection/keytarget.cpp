@@ -9,6 +9,12 @@
 // A slow window on request: when OUTFILE.busy appears (holding milliseconds), the thread
 // removes it, creates OUTFILE.busyset with the same number and from then on spends that
 // long on each key message and character it takes from its queue.
+// A badly painting window on request: when OUTFILE.paint appears (holding 0, 1 or 2), the
+// thread removes it, creates OUTFILE.paintset with the same number, and from then on the
+// window and its edit paint: 0 normally; 1 as an endless animation (each paint ends by making
+// the whole window invalid again); 2 not at all (WM_PAINT returns without validating, so it
+// comes again as soon as the queue is empty). Requests are looked for on a 50 ms timer, and,
+// while the window paints badly, in its paints (which keep the timer's message from coming).
 #include <windows.h>
 
 #include <cstdio>
@@ -22,6 +28,10 @@ HWND g_edit = nullptr;
 std::FILE* g_times = nullptr;
 constexpr UINT_PTR kHangTimer = 1;
 DWORD g_busyMs = 0;
+HWND g_window = nullptr;
+WNDPROC g_editProc = nullptr;
+enum Paint { kPaintNormal, kPaintAnimated, kPaintUnvalidated };
+int g_paint = kPaintNormal;
 
 std::string editText() {
     int n = GetWindowTextLengthW(g_edit);
@@ -68,23 +78,63 @@ void hangIfAsked() {
     writeFile(g_out + ".awake", std::to_string(seconds));
 }
 
+void paintIfAsked() {
+    int mode = requestedNumber(g_out + ".paint");
+    if (mode < kPaintNormal || mode > kPaintUnvalidated) return;
+    g_paint = mode;
+    // Both windows invalid: the bad painting begins at once, or the normal one repaints them.
+    InvalidateRect(g_window, nullptr, TRUE);
+    InvalidateRect(g_edit, nullptr, TRUE);
+    writeFile(g_out + ".paintset", std::to_string(mode));
+}
+
+void handleRequests() {
+    slowDownIfAsked();
+    paintIfAsked();
+    hangIfAsked();
+}
+
+// A bad paint of either window, or false when the window paints normally. `proc` paints it.
+bool paintBadly(HWND hwnd, WNDPROC proc, WPARAM wParam, LPARAM lParam) {
+    if (g_paint == kPaintNormal) return false;
+    static DWORD lastLook = 0;
+    if (GetTickCount() - lastLook >= 50) {
+        lastLook = GetTickCount();
+        handleRequests();
+    }
+    if (g_paint == kPaintAnimated) {
+        CallWindowProcW(proc, hwnd, WM_PAINT, wParam, lParam);
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    return true;
+}
+
+LRESULT CALLBACK editWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_PAINT && paintBadly(hwnd, g_editProc, wParam, lParam)) return 0;
+    return CallWindowProcW(g_editProc, hwnd, msg, wParam, lParam);
+}
+
 LRESULT CALLBACK targetWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_PAINT:
+        if (paintBadly(hwnd, DefWindowProcW, wParam, lParam)) return 0;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_CREATE:
         g_edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
                                  WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0,
                                  0, 100, 100, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
-        return g_edit ? 0 : -1;
+        if (!g_edit) return -1;
+        g_window = hwnd;
+        g_editProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(g_edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editWindow)));
+        return 0;
     case WM_SIZE: MoveWindow(g_edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE); return 0;
     case WM_SETFOCUS: SetFocus(g_edit); return 0;
     case WM_COMMAND:
         if (reinterpret_cast<HWND>(lParam) == g_edit && HIWORD(wParam) == EN_CHANGE) writeFile(g_out, editText());
         return 0;
     case WM_TIMER:
-        if (wParam == kHangTimer) {
-            slowDownIfAsked();
-            hangIfAsked();
-        }
+        if (wParam == kHangTimer) handleRequests();
         return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcW(hwnd, msg, wParam, lParam);
