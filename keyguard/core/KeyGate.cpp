@@ -156,7 +156,9 @@ void KeyGate::release(KeyEnvironment& env, bool all) {
     while (count_ != 0) {
         if (!all && awaiting_) {
             const bool reached = replaysPending_ == 0 && env.orderReached(orderTarget_);
-            const std::uint64_t since = at(0).since > waitSince_ ? at(0).since : waitSince_;
+            std::uint64_t since = at(0).since > waitSince_ ? at(0).since : waitSince_;
+            const std::uint64_t progress = env.lastProgress(orderTarget_);
+            if (progress > since) since = progress;
             const std::uint64_t patience = env.patience(orderTarget_);
             if (!reached && env.now() - since < (patience < kHoldLimitMs ? patience : kHoldLimitMs)) return;
             if (!reached) {
@@ -173,19 +175,26 @@ void KeyGate::release(KeyEnvironment& env, bool all) {
         // A key sent again, or a character its window refused, which then goes the ordinary
         // way like any character a window refuses.
         const std::uint32_t vk = h.event.vk;
-        if (env.replay(h.event, h.modifiers, h.released || h.ch != 0)) {
-            if (!all) {
-                ++replaying_[vk];
-                ++replaysPending_;
-                awaiting_ = true;
-                orderTarget_ = h.target;
-                waitSince_ = env.now();
-                return;
-            }
-        } else if (presses_[vk] == Press::Held) {
-            // The system took nothing: its release has nothing to follow.
-            presses_[vk] = Press::None;
+        if (all) {
+            if (!env.replay(h.event, h.modifiers, h.released || h.ch != 0) && presses_[vk] == Press::Held)
+                presses_[vk] = Press::None;
+            continue;
         }
+        // Counted before it is sent: it may come back through the gate before replay()
+        // returns, as the system calls the hook while it takes the key.
+        ++replaying_[vk];
+        ++replaysPending_;
+        awaiting_ = true;
+        orderTarget_ = h.target;
+        waitSince_ = env.now();
+        if (env.replay(h.event, h.modifiers, h.released || h.ch != 0)) return;
+        // The system took nothing: nothing comes back, and its release has nothing to follow.
+        if (replaying_[vk] != 0) {
+            --replaying_[vk];
+            --replaysPending_;
+        }
+        awaiting_ = false;
+        if (presses_[vk] == Press::Held) presses_[vk] = Press::None;
     }
 }
 

@@ -82,6 +82,9 @@ public:
     // How long keys may wait for the target's sign before they go all the same: the gate's
     // kHoldLimitMs, or less for a target that can give only a weak one.
     virtual std::uint64_t patience(const Target& target) = 0;
+    // When the target last showed that it reads its input, however far behind (a now() time;
+    // 0 for never): the wait is timed from then.
+    virtual std::uint64_t lastProgress(const Target& target) = 0;
     // A monotonic clock in milliseconds.
     virtual std::uint64_t now() = 0;
 

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 #include "keyguard/core/KeyGate.h"
 
@@ -52,6 +53,16 @@ DWORD token = 0;
 ULONG_PTR replayMark = 0;  // what the keys this thread sends again carry, to know them back
 bool capsLockOn = false;
 bool capsLockHeld = false;
+// The modifier keys down, as the events that passed the hook say: the system's own answer
+// (GetAsyncKeyState) may lag behind the events by tens of milliseconds (Wine keeps it in a
+// cache), and a Ctrl seen down after its release makes a typed "a" a Ctrl+A.
+std::array<bool, 256> modifierDown{};
+
+bool down(std::initializer_list<int> keys) {
+    for (int vk : keys)
+        if (modifierDown[vk]) return true;
+    return false;
+}
 std::uint64_t lastKeyAt = 0;
 // Order marks the gate asked for during a hook call, made once the call has returned.
 std::array<HWND, 8> marks{};
@@ -65,28 +76,45 @@ std::size_t markCount = 0;
 // sign comes as soon as the input is read, whereas a paint waits until nothing else is
 // queued, and some windows never paint or never stop.
 constexpr WORD kMarkerKey = 0xE8;  // unassigned
-// Markers read, counted in every process the target hook runs in (a section of this library
-// shared by all its copies). Another program can move it by sending the marker key itself;
-// the most that does is let a held character go before a key its window is still behind on.
-volatile LONG markersRead __attribute__((section(".shared"), shared)) = 0;
-// One marker at a time: sent when a held key waits, and read back from its thread.
+// Markers read, counted by thread in every process the target hook runs in (a section of
+// this library shared by all its copies): the hook thread gives a thread its slot before it
+// sends it a marker. Another program can move a count by sending the marker key itself; the
+// most that does is let a held character go before a key its window is still behind on.
+struct MarkerCount {
+    volatile LONG thread;
+    volatile LONG read;
+};
+constexpr int kMarkerSlots = 16;
+MarkerCount markerCounts[kMarkerSlots] __attribute__((section(".shared"), shared)) = {};
+
+volatile LONG* markerSlot(DWORD thread) {
+    for (MarkerCount& slot : markerCounts)
+        if (static_cast<DWORD>(slot.thread) == thread) return &slot.read;
+    return nullptr;
+}
+// The markers sent to the thread keys wait for. They are read in the order sent, so the
+// count read tells which: the one sent after the last key that passed covers that key. While
+// keys wait, a marker goes every kMarkerPaceMs, so that a window that is far behind but
+// reading shows it is, and its keys wait for it rather than time out.
 struct MarkerProbe {
     DWORD thread = 0;
-    LONG readBefore = 0;
-    bool sent = false;        // sent, and not yet seen read
-    bool keysSince = false;   // a key passed after it was sent: it does not cover that key
-    std::uint64_t sentAt = 0;
+    LONG base = 0;          // its count read when the first marker went to it
+    LONG sent = 0;          // markers sent to it since
+    LONG cover = 0;         // the marker that covers the last key passed; 0 when none went yet
+    bool keyPassed = false; // a key passed since the last marker went
+    std::uint64_t lastSent = 0;
+    LONG lastRead = 0;
+    std::uint64_t lastProgress = 0;  // when the count read last moved
 };
 MarkerProbe probe;
 DWORD probeWanted = 0;  // the thread a marker is wanted for, sent once the hook call returns
+constexpr std::uint64_t kMarkerPaceMs = 250;
 HHOOK targetHook = nullptr;  // on the thread markers were last sent to
 DWORD targetHookThread = 0;
 // The last thread no hook could be set on (a process that refuses libraries), and how long
 // its keys wait at most.
 DWORD unhookableThread = 0;
 constexpr std::uint64_t kUnhookableWaitMs = 750;
-// A marker not read in this time is given up: its thread lost the focus or its window.
-constexpr std::uint64_t kMarkerGiveUpMs = 2000;
 
 // A millisecond clock that does not wrap within any run.
 std::uint64_t milliseconds() {
@@ -190,10 +218,10 @@ class SystemKeyboard final : public KeyEnvironment {
 public:
     Modifiers modifiers() override {
         Modifiers m;
-        m.shift = held(VK_SHIFT);
-        m.ctrl = held(VK_CONTROL);
-        m.alt = held(VK_MENU);
-        m.win = held(VK_LWIN) || held(VK_RWIN);
+        m.shift = down({VK_SHIFT, VK_LSHIFT, VK_RSHIFT});
+        m.ctrl = down({VK_CONTROL, VK_LCONTROL, VK_RCONTROL});
+        m.alt = down({VK_MENU, VK_LMENU, VK_RMENU});
+        m.win = down({VK_LWIN, VK_RWIN});
         m.capsLock = capsLockOn;
         return m;
     }
@@ -281,7 +309,7 @@ public:
     // has left the hook, so that the key is queued before it. A marker (above) is the other
     // sign, asked for only when a key waits.
     void markOrder(const Target& target) override {
-        if (probe.sent) probe.keysSince = true;
+        probe.keyPassed = true;
         HWND window = static_cast<HWND>(target.window);
         for (std::size_t i = 0; i < markCount; ++i)
             if (marks[i] == window) return;
@@ -292,13 +320,21 @@ public:
     bool orderReached(const Target& target) override {
         if (markCount == 0 && !GetUpdateRect(static_cast<HWND>(target.window), nullptr, FALSE)) return true;
         if (target.thread == unhookableThread) return false;
-        if (probe.sent && probe.thread == target.thread) {
-            if (markersRead == probe.readBefore) return false;
-            probe.sent = false;
-            if (!probe.keysSince) return true;
-        }
         probeWanted = target.thread;
-        return false;
+        if (probe.thread != target.thread || probe.keyPassed || probe.cover == 0) return false;
+        volatile LONG* slot = markerSlot(target.thread);
+        if (!slot) return false;
+        const LONG read = *slot - probe.base;
+        if (read != probe.lastRead) {
+            probe.lastRead = read;
+            probe.lastProgress = milliseconds();
+        }
+        return read >= probe.cover;
+    }
+
+    // The target reads, however far behind: its keys wait from its last sign on.
+    std::uint64_t lastProgress(const Target& target) override {
+        return target.thread == probe.thread ? probe.lastProgress : 0;
     }
 
     // No marker can be read on a thread no hook could be set on: its paint tells, or a
@@ -308,9 +344,6 @@ public:
     }
 
     std::uint64_t now() override { return milliseconds(); }
-
-private:
-    static bool held(int vk) { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
 };
 
 SystemKeyboard keyboard;
@@ -318,7 +351,8 @@ SystemKeyboard keyboard;
 // In the target's thread, as it reads a key.
 LRESULT CALLBACK targetKeyboard(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION && wp == kMarkerKey) {
-        if (!(lp & 0x80000000)) InterlockedIncrement(&markersRead);
+        if (!(lp & 0x80000000))
+            if (volatile LONG* read = markerSlot(GetCurrentThreadId())) InterlockedIncrement(read);
         return 1;
     }
     return CallNextHookEx(nullptr, code, wp, lp);
@@ -327,26 +361,35 @@ LRESULT CALLBACK targetKeyboard(int code, WPARAM wp, LPARAM lp) {
 // Sends the marker a waiting key asked for, behind every key the hook has let pass.
 void sendMarker() {
     const std::uint64_t now = milliseconds();
-    // One marker at a time, unless it was sent to another thread than the one now waited
-    // for, or long ago.
-    if (probe.sent && ((probeWanted && probe.thread != probeWanted) || now - probe.sentAt >= kMarkerGiveUpMs))
-        probe.sent = false;
-    if (!probeWanted || probe.sent) return;
-    if (targetHookThread != probeWanted) {
+    const DWORD thread = probeWanted;
+    probeWanted = 0;
+    if (!thread) return;
+    // A marker is due when none covers the last key passed, or while keys wait, at a pace.
+    if (thread == probe.thread && !probe.keyPassed && probe.cover != 0 && now - probe.lastSent < kMarkerPaceMs)
+        return;
+    if (targetHookThread != thread) {
         if (targetHook) UnhookWindowsHookEx(targetHook);
-        targetHook = SetWindowsHookExW(WH_KEYBOARD, targetKeyboard, self, probeWanted);
-        targetHookThread = targetHook ? probeWanted : 0;
+        targetHook = SetWindowsHookExW(WH_KEYBOARD, targetKeyboard, self, thread);
+        targetHookThread = targetHook ? thread : 0;
     }
     if (!targetHook) {
-        unhookableThread = probeWanted;
-        probeWanted = 0;
+        unhookableThread = thread;
         return;
     }
-    probe.thread = probeWanted;
-    probe.readBefore = markersRead;
-    probe.keysSince = false;
-    probe.sentAt = now;
-    probeWanted = 0;
+    if (probe.thread != thread) {
+        // This copy's slots, taken in turn; one for the thread, which counts from here.
+        static int next = 0;
+        volatile LONG* slot = markerSlot(thread);
+        if (!slot) {
+            MarkerCount& taken = markerCounts[next++ % kMarkerSlots];
+            InterlockedExchange(&taken.thread, static_cast<LONG>(thread));
+            slot = &taken.read;
+        }
+        probe = {};
+        probe.thread = thread;
+        probe.base = *slot;
+        probe.lastProgress = now;
+    }
     INPUT inputs[2] = {};
     for (INPUT& in : inputs) {
         in.type = INPUT_KEYBOARD;
@@ -354,7 +397,13 @@ void sendMarker() {
         in.ki.dwExtraInfo = replayMark;
     }
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    probe.sent = SendInput(2, inputs, sizeof(INPUT)) == 2;
+    if (SendInput(2, inputs, sizeof(INPUT)) != 2) return;
+    ++probe.sent;
+    probe.lastSent = now;
+    if (probe.keyPassed || probe.cover == 0) {
+        probe.cover = probe.sent;
+        probe.keyPassed = false;
+    }
 }
 
 void makeOrderMarks() {
@@ -381,6 +430,9 @@ LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
             if (!e.up && !capsLockHeld) capsLockOn = !capsLockOn;
             capsLockHeld = !e.up;
         }
+        // The user's modifiers, not the ones this library sends around a key it sends again:
+        // a key typed meanwhile is not a shortcut.
+        if (isModifierKey(e.vk) && !e.replayed) modifierDown[e.vk] = !e.up;
         if (!e.injected) lastKeyAt = milliseconds();
         if (gate.handle(e, keyboard)) return 1;
     }
@@ -430,6 +482,9 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     targetHookThread = 0;
     capsLockOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
     capsLockHeld = false;
+    for (int vk : {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LWIN, VK_RWIN})
+        modifierDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+    for (int vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) modifierDown[vk] = false;
     lastKeyAt = 0;
 
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);

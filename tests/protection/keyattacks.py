@@ -50,7 +50,10 @@ ATTACKS = [
     Attack("5b", "target never validates in WM_PAINT", paint="unvalidated"),
     # Wine can lose keys into a flooded window even without protection: only the leak counts.
     Attack("5c", "target's queue flooded with WM_NULL", ["flood", TARGET_CLASS, "10"], during=True, exact=False),
-    Attack("7a", "logger sets its hook again every 50 ms", logger="ll-rehook50", limit=0.25),
+    # A hook set again while it hands a key on breaks the chain: that key passes the library
+    # unseen (a Shift among them, so the next character's case may be wrong). Only the leak
+    # counts.
+    Attack("7a", "logger sets its hook again every 50 ms", logger="ll-rehook50", limit=0.25, exact=False),
     Attack("7b", "logger sets its hook again every 10 ms", logger="ll-rehook10", limit=None),
     Attack("8", "two CPU-bound processes, typing into notepad", hogs=2, target="notepad"),
     Attack("6a", "20,000 forged WM_TIMER to the library's threads", ["timers", "{pid}", "{skip}", "20000"]),
