@@ -53,6 +53,17 @@ void KeyGate::reset() noexcept {
 
 bool KeyGate::handle(const KeyEvent& e, KeyEnvironment& env) {
     if (e.vk > 0xFF) return false;
+    if (isModifierKey(e.vk)) {
+        // Modifiers need no order of their own, but keys sent again must meet them as they
+        // were typed: behind held keys they are held too.
+        if (e.replayed && !e.up && replaying_[e.vk] != 0) {
+            --replaying_[e.vk];
+            --replaysPending_;
+            return false;
+        }
+        if (e.injected || !behind()) return false;
+        return hold(e, env, env.modifiers(), nullptr, 0, false);
+    }
     if (!e.up) return keyDown(e, env);
     // A release goes the way its press went, so that no window sees a key go down and
     // never come up, and no logger sees the release of a protected key.
@@ -73,7 +84,6 @@ bool KeyGate::handle(const KeyEvent& e, KeyEnvironment& env) {
 }
 
 bool KeyGate::keyDown(const KeyEvent& e, KeyEnvironment& env) {
-    if (isModifierKey(e.vk)) return false;
     if (e.replayed && replaying_[e.vk] != 0) {
         // A held key back on its way: what comes after it waits until it is read.
         --replaying_[e.vk];
@@ -148,7 +158,7 @@ bool KeyGate::hold(const KeyEvent& e, KeyEnvironment& env, const Modifiers& m, c
     h.ch = ch;
     h.repeat = repeat;
     ++count_;
-    presses_[e.vk] = ch ? Press::Protected : Press::Held;
+    if (!isModifierKey(e.vk)) presses_[e.vk] = ch ? Press::Protected : Press::Held;
     return true;
 }
 
@@ -174,27 +184,44 @@ void KeyGate::release(KeyEnvironment& env, bool all) {
         if (h.ch && env.post(h.target, h.event, h.ch, h.repeat)) continue;
         // A key sent again, or a character its window refused, which then goes the ordinary
         // way like any character a window refuses.
-        const std::uint32_t vk = h.event.vk;
         if (all) {
-            if (!env.replay(h.event, h.modifiers, h.released || h.ch != 0) && presses_[vk] == Press::Held)
-                presses_[vk] = Press::None;
+            if (!env.replay(h.event, h.released || h.ch != 0) && presses_[h.event.vk] == Press::Held)
+                presses_[h.event.vk] = Press::None;
             continue;
         }
-        // Counted before it is sent: it may come back through the gate before replay()
-        // returns, as the system calls the hook while it takes the key.
+        // Keys sent again go through the target's input in order: those next in line follow
+        // at once. A character after them waits until they have been read.
+        replay(h, env);
+        while (count_ != 0 && at(0).ch == 0) {
+            const HeldKey next = at(0);
+            head_ = (head_ + 1) % kHoldLimit;
+            --count_;
+            replay(next, env);
+        }
+        return;
+    }
+}
+
+void KeyGate::replay(const HeldKey& h, KeyEnvironment& env) {
+    const std::uint32_t vk = h.event.vk;
+    // Counted before it is sent: it may come back through the gate before replay() returns,
+    // as the system calls the hook while it takes the key.
+    if (!h.event.up) {
         ++replaying_[vk];
         ++replaysPending_;
-        awaiting_ = true;
-        orderTarget_ = h.target;
-        waitSince_ = env.now();
-        if (env.replay(h.event, h.modifiers, h.released || h.ch != 0)) return;
+    }
+    waitSince_ = env.now();
+    if (!env.replay(h.event, h.released || h.ch != 0)) {
         // The system took nothing: nothing comes back, and its release has nothing to follow.
-        if (replaying_[vk] != 0) {
+        if (!h.event.up && replaying_[vk] != 0) {
             --replaying_[vk];
             --replaysPending_;
         }
-        awaiting_ = false;
         if (presses_[vk] == Press::Held) presses_[vk] = Press::None;
+    }
+    if (!isModifierKey(vk)) {
+        awaiting_ = true;
+        orderTarget_ = h.target;
     }
 }
 

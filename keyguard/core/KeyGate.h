@@ -9,8 +9,8 @@
 // Order. A character handed over is read before any key still waiting in the target's input,
 // so a character typed after a key that took the ordinary path must wait until the target has
 // read that key. It waits here, held, never on the ordinary path: the gate fails closed. While
-// anything is held, every later key of the user is held behind it (a Backspace never overtakes
-// a held character) and sent again in its turn. Held keys live in a small fixed ring and
+// anything is held, every later key event of the user, modifiers included, is held behind it
+// (a Backspace never overtakes a held character) and sent again in its turn. Held keys live in a small fixed ring and
 // nowhere else; a hold ends when the target shows it has read what went before, when the
 // ring is full, or when the oldest has waited kHoldLimitMs: the last two deliver in order of
 // typing all the same, and at worst a character comes before a key the window is still
@@ -70,10 +70,11 @@ public:
     // (a closing window, a character its code page lacks).
     // A character handed over is read before any key still waiting in the target's input.
     virtual bool post(const Target& target, const KeyEvent& e, char16_t ch, bool repeat) = 0;
-    // Sends a held key again the ordinary way, pressed (and released, when its release came
-    // while it was held) with the modifiers `m` it was typed with; it comes back to the gate
-    // as an event marked `replayed`. False when the system refused it.
-    virtual bool replay(const KeyEvent& e, const Modifiers& m, bool release) = 0;
+    // Sends a held key event again the ordinary way (and its release after it, when
+    // `release`); it comes back to the gate as an event marked `replayed`. The modifier keys
+    // are held and sent again in their turn too, so the key meets the modifiers it was typed
+    // with. False when the system refused it.
+    virtual bool replay(const KeyEvent& e, bool release) = 0;
     // Marks the target so that it shows when its thread has read every key queued to it so
     // far, the key being decided included (which is queued only after the decision).
     virtual void markOrder(const Target& target) = 0;
@@ -142,6 +143,8 @@ private:
     // Holds a key behind those held already (a character when `ch` is not 0).
     bool hold(const KeyEvent& e, KeyEnvironment& env, const Modifiers& m, const Target* target, char16_t ch,
               bool repeat);
+    // Sends one held key again, counted so that it is known when it comes back.
+    void replay(const HeldKey& h, KeyEnvironment& env);
     // Whether a key to `target` must wait: something is held, or the target's thread has yet
     // to read a key that passed.
     bool mustWait(const Target& target, KeyEnvironment& env);

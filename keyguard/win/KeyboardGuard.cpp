@@ -277,29 +277,18 @@ public:
         return PostMessageA(window, WM_CHAR, static_cast<BYTE>(narrow[0]), data) != FALSE;
     }
 
-    bool replay(const KeyEvent& e, const Modifiers& m, bool release) override {
-        INPUT inputs[8] = {};
+    bool replay(const KeyEvent& e, bool release) override {
+        INPUT inputs[2] = {};
         UINT n = 0;
-        auto key = [&](WORD vk, WORD scan, bool extended, bool up) {
+        for (bool up : {e.up, true}) {
+            if (n == 1 && !release) break;
             INPUT& in = inputs[n++];
             in.type = INPUT_KEYBOARD;
-            in.ki.wVk = vk;
-            in.ki.wScan = scan;
-            in.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+            in.ki.wVk = static_cast<WORD>(e.vk);
+            in.ki.wScan = static_cast<WORD>(e.scanCode);
+            in.ki.dwFlags = (e.extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
             in.ki.dwExtraInfo = replayMark;
-        };
-        // The modifiers as they were when the key was typed, and back as they are now.
-        const Modifiers now = modifiers();
-        const struct {
-            bool then, now;
-            WORD vk;
-        } mods[3] = {{m.shift, now.shift, VK_SHIFT}, {m.ctrl, now.ctrl, VK_CONTROL}, {m.alt, now.alt, VK_MENU}};
-        for (const auto& mod : mods)
-            if (mod.then != mod.now) key(mod.vk, 0, false, mod.now);
-        key(static_cast<WORD>(e.vk), static_cast<WORD>(e.scanCode), e.extended, false);
-        if (release) key(static_cast<WORD>(e.vk), static_cast<WORD>(e.scanCode), e.extended, true);
-        for (const auto& mod : mods)
-            if (mod.then != mod.now) key(mod.vk, 0, false, mod.then);
+        }
         return SendInput(n, inputs, sizeof(INPUT)) == n;
     }
 

@@ -81,12 +81,12 @@ public:
     struct Replay {
         std::uint32_t vk;
         bool release;
-        bool ctrl;
+        bool up;
     };
     std::vector<Replay> replays;
-    bool replay(const KeyEvent& e, const Modifiers& m, bool release) override {
+    bool replay(const KeyEvent& e, bool release) override {
         if (refuseReplays) return false;
-        replays.push_back({e.vk, release, m.ctrl});
+        replays.push_back({e.vk, release, e.up});
         return true;
     }
 };
@@ -244,31 +244,41 @@ TEST_F(KeyGateTest, KeysBehindAHeldCharacterAreHeldAndSentAgainInTurnWithTheirMo
     tap(kBack);
     tap(kA);                                  // held behind the Backspace
     EXPECT_TRUE(gate.handle(down(kBack), kb)) << "a Backspace may not overtake the held character";
+    EXPECT_TRUE(gate.handle(down(kControl), kb)) << "nor a modifier, which the shortcut after it needs";
     kb.held.ctrl = true;
     EXPECT_TRUE(gate.handle(down(kB), kb)) << "nor a shortcut";
-    kb.held.ctrl = false;
     EXPECT_TRUE(gate.handle(up(kB), kb));     // its release comes while it is held
-    EXPECT_EQ(gate.held(), 3u);
+    EXPECT_TRUE(gate.handle(up(kControl), kb));
+    kb.held.ctrl = false;
+    EXPECT_EQ(gate.held(), 5u);
     answerProbes();
     gate.release(kb);
     EXPECT_EQ(kb.posted, "a");
-    ASSERT_EQ(kb.replays.size(), 1u) << "one key sent again, then the rest waits for it";
+    ASSERT_EQ(kb.replays.size(), 4u) << "the keys behind the character go in one turn, in order";
     EXPECT_EQ(kb.replays[0].vk, kBack);
     EXPECT_FALSE(kb.replays[0].release) << "the Backspace is still down";
-    gate.release(kb);
-    EXPECT_EQ(kb.replays.size(), 1u) << "the key sent again has not come back yet";
+    EXPECT_EQ(kb.replays[1].vk, kControl);
+    EXPECT_EQ(kb.replays[2].vk, kB);
+    EXPECT_TRUE(kb.replays[2].release);
+    EXPECT_EQ(kb.replays[3].vk, kControl);
+    EXPECT_TRUE(kb.replays[3].up);
+    EXPECT_FALSE(gate.holding());
+    EXPECT_TRUE(gate.handle(down(kA), kb)) << "a character waits until the keys sent again come back";
     KeyEvent back = injected(down(kBack));
     back.replayed = true;
     EXPECT_FALSE(gate.handle(back, kb)) << "a key sent again takes the ordinary path";
     EXPECT_FALSE(gate.handle(up(kBack), kb)) << "and so does the user's release of it";
+    for (std::uint32_t vk : {kControl, kB}) {
+        KeyEvent e = injected(down(vk));
+        e.replayed = true;
+        EXPECT_FALSE(gate.handle(e, kb));
+    }
+    kb.reached = false;
     gate.release(kb);
-    EXPECT_EQ(kb.replays.size(), 1u) << "the target has yet to read the Backspace";
+    EXPECT_EQ(kb.posted, "a") << "the target has yet to read them";
     answerProbes();
     gate.release(kb);
-    ASSERT_EQ(kb.replays.size(), 2u);
-    EXPECT_EQ(kb.replays[1].vk, kB);
-    EXPECT_TRUE(kb.replays[1].ctrl) << "sent again as it was typed, with Ctrl";
-    EXPECT_TRUE(kb.replays[1].release);
+    EXPECT_EQ(kb.posted, "aa");
 }
 
 TEST_F(KeyGateTest, AHoldEndsInOrderAfterItsTimeLimitWhenTheRingIsFullAndWhenTheSessionEnds) {
@@ -331,8 +341,8 @@ public:
     std::string read, leaked;
     // When set, a key sent again comes back through the gate before replay() returns.
     std::function<void()> comeBackAtOnce;
-    bool replay(const KeyEvent& e, const Modifiers& m, bool release) override {
-        ScriptedKeyboard::replay(e, m, release);
+    bool replay(const KeyEvent& e, bool release) override {
+        ScriptedKeyboard::replay(e, release);
         if (comeBackAtOnce) comeBackAtOnce();
         return true;
     }
@@ -363,32 +373,31 @@ TEST(KeyGateOrderTest, HeldCharactersAndLaterKeysAreReadInTypingOrderAtAnyPace) 
                 if (symbol != '<' && symbol != '^') target.leaked += symbol;
             }
         };
-        auto comeBack = [&] {
-            while (replayed < target.replays.size()) {
-                const bool release = target.replays[replayed].release;
-                KeyEvent e = down(target.replays[replayed].vk);
-                e.injected = e.replayed = true;
-                pass(e, target.replays[replayed++].ctrl ? '^' : '<');
-                if (release) {
-                    e.up = true;
-                    gate.handle(e, target);
-                }
+        // What the gate sends again comes back through it, as through the hook.
+        auto comeBackOne = [&] {
+            const auto r = target.replays[replayed++];
+            KeyEvent e = down(r.vk);
+            e.up = r.up;
+            e.injected = e.replayed = true;
+            if (r.vk == kControl || r.up) {
+                gate.handle(e, target);
+                return;
             }
+            pass(e, r.vk == 'C' ? '^' : '<');
+            if (r.release) {
+                e.up = true;
+                gate.handle(e, target);
+            }
+        };
+        auto comeBack = [&] {
+            while (replayed < target.replays.size()) comeBackOne();
         };
         if (round % 2) target.comeBackAtOnce = comeBack;
         auto settle = [&](bool late) {
             gate.release(target);
-            // What the gate sends again comes back through it, as through the hook, at once
-            // or a while later.
+            // At once or a while later.
             while (replayed < target.replays.size() && !(late && random() % 2)) {
-                const bool release = target.replays[replayed].release;
-                KeyEvent e = down(target.replays[replayed].vk);
-                e.injected = e.replayed = true;
-                pass(e, target.replays[replayed++].ctrl ? '^' : '<');
-                if (release) {
-                    e.up = true;
-                    gate.handle(e, target);
-                }
+                comeBackOne();
                 gate.release(target);
             }
         };
@@ -405,10 +414,12 @@ TEST(KeyGateOrderTest, HeldCharactersAndLaterKeysAreReadInTypingOrderAtAnyPace) 
                 gate.handle(up(kBack), target);
             } else if (what == 4) {
                 typed += '^';  // Ctrl+C, held or passed with no window looked up
+                gate.handle(down(kControl), target);
                 target.held.ctrl = true;
                 pass(down('C'), '^');
-                target.held.ctrl = false;
                 gate.handle(up('C'), target);
+                target.held.ctrl = false;
+                gate.handle(up(kControl), target);
             } else {
                 for (unsigned n = random() % 4; n > 0; --n) target.readOne();
             }
