@@ -47,6 +47,10 @@ constexpr auto kTokenIntegrityLevel = static_cast<TOKEN_INFORMATION_CLASS>(25);
 // --- State of the hook thread ---------------------------------------------------------
 HMODULE self = nullptr;  // this library, held by the thread while it runs
 HHOOK hook = nullptr;
+// The hook set before the latest, kept until the next refresh: a key the system began to
+// hand to it before the latest was set still finds it, so that no key passes unseen (a
+// Shift missed would make the next capital small).
+HHOOK previousHook = nullptr;
 KeyGate gate;
 HWND notifyWindow = nullptr;
 DWORD token = 0;
@@ -432,7 +436,8 @@ HHOOK setHook() { return SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelKeyboard, sel
 
 void refresh() {
     if (HHOOK fresh = setHook()) {
-        UnhookWindowsHookEx(hook);
+        if (previousHook) UnhookWindowsHookEx(previousHook);
+        previousHook = hook;
         hook = fresh;
         if (!reportedRunning) report(true);
     } else if (reportedRunning) {
@@ -464,6 +469,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     gate.release(keyboard, true);
     gate.reset();
     markCount = 0;
+    previousHook = nullptr;  // a lost thread's hooks went with it
     probe = {};
     probeWanted = 0;
     unhookableThread = 0;
@@ -507,7 +513,8 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         }
     }
     if (hook) UnhookWindowsHookEx(hook);
-    hook = nullptr;
+    if (previousHook) UnhookWindowsHookEx(previousHook);
+    hook = previousHook = nullptr;
     if (targetHook) UnhookWindowsHookEx(targetHook);
     targetHook = nullptr;
     targetHookThread = 0;
