@@ -47,10 +47,6 @@ constexpr auto kTokenIntegrityLevel = static_cast<TOKEN_INFORMATION_CLASS>(25);
 // --- State of the hook thread ---------------------------------------------------------
 HMODULE self = nullptr;  // this library, held by the thread while it runs
 HHOOK hook = nullptr;
-// The hook set before the latest, kept until the next refresh: a key the system began to
-// hand to it before the latest was set still finds it, so that no key passes unseen (a
-// Shift missed would make the next capital small).
-HHOOK previousHook = nullptr;
 KeyGate gate;
 HWND notifyWindow = nullptr;
 DWORD token = 0;
@@ -436,8 +432,7 @@ HHOOK setHook() { return SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelKeyboard, sel
 
 void refresh() {
     if (HHOOK fresh = setHook()) {
-        if (previousHook) UnhookWindowsHookEx(previousHook);
-        previousHook = hook;
+        UnhookWindowsHookEx(hook);
         hook = fresh;
         if (!reportedRunning) report(true);
     } else if (reportedRunning) {
@@ -469,7 +464,6 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     gate.release(keyboard, true);
     gate.reset();
     markCount = 0;
-    previousHook = nullptr;  // a lost thread's hooks went with it
     probe = {};
     probeWanted = 0;
     unhookableThread = 0;
@@ -513,8 +507,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         }
     }
     if (hook) UnhookWindowsHookEx(hook);
-    if (previousHook) UnhookWindowsHookEx(previousHook);
-    hook = previousHook = nullptr;
+    hook = nullptr;
     if (targetHook) UnhookWindowsHookEx(targetHook);
     targetHook = nullptr;
     targetHookThread = 0;
