@@ -87,12 +87,13 @@ TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
         GetGUIThreadInfo(GetWindowThreadProcessId(white, nullptr), &gui);
         return gui.hwndFocus;
     };
-    EXPECT_EQ(focus(), GetDlgItem(white, kMemo1));
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, kMemo1); }));
     // Nor when the user tabs round to it: memo, Save, Cancel, memo.
     ProgramUnderTest::pressKey(VK_TAB);
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, IDOK); }));
     for (int i = 0; i < 2; ++i) ProgramUnderTest::pressKey(VK_TAB);
-    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, kMemo1); }));
+    EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return focus() == GetDlgItem(white, kMemo1); }) &&
+                ProgramUnderTest::settled(white));
     selection = static_cast<DWORD>(SendMessageA(GetDlgItem(white, kMemo1), EM_GETSEL, 0, 0));
     EXPECT_EQ(LOWORD(selection), HIWORD(selection));
     press(white, IDCANCEL);
@@ -156,7 +157,7 @@ TEST(ListsInProgramTest, SaveThatCannotCreateTheFileShowsTheErrorAndKeepsTheEdit
     press(white, IDCANCEL);
     ASSERT_TRUE(hidden(white));
     press(settings, IDCANCEL);
-    EXPECT_TRUE(program.process().running());
+    EXPECT_TRUE(hidden(settings) && program.process().running());
 }
 
 TEST(ListsInProgramTest, ListFileThatCannotBeReadAtStartIsShownAndTheProgramComesUp) {
@@ -206,7 +207,7 @@ TEST(ListsInProgramTest, RegistryRecordThatCannotBeWrittenIsShownOnceAndTheProgr
     press(white, IDCANCEL);
     ASSERT_TRUE(hidden(white));
     press(settings, IDCANCEL);
-    EXPECT_TRUE(program.process().running());
+    EXPECT_TRUE(hidden(settings) && program.process().running());
 }
 
 // The box about the record is up while a second copy starts: the activation it posts is

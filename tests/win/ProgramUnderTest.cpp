@@ -321,11 +321,35 @@ bool ProgramUnderTest::waitUntilShown(HWND window, DWORD timeoutMs) {
     return waitUntil([&] { return IsWindowVisible(window) != FALSE; }, timeoutMs) && settled(window, timeoutMs);
 }
 
+// Puts the cursor at a point of the screen for a press or a release. A program reads the
+// pointer's crossings of its windows from the window system in its own time, and one it has
+// not read yet (its window shown under the pointer, an earlier placing) puts the cursor back
+// where the pointer was then, and a press lands there. So the pointer goes one pixel aside,
+// then to the point: Wine waits for the window system's answer before each move, so every
+// crossing from before the first move has been sent by the second. The windows at both ends
+// then read theirs until the cursor is back from aside, at the point; one that still comes
+// late is from aside, a pixel off.
+void ProgramUnderTest::placeCursor(POINT screen) {
+    POINT at{};
+    GetCursorPos(&at);
+    const HWND ends[] = {WindowFromPoint(at), WindowFromPoint(screen)};
+    waitUntil([&] {
+        SetCursorPos(screen.x + 1, screen.y);
+        SetCursorPos(screen.x, screen.y);
+        for (int round = 0; round < 20; ++round) {
+            for (HWND w : ends) settled(w, 5000);
+            if (!GetCursorPos(&at) || at.y != screen.y || (at.x != screen.x && at.x != screen.x + 1)) return false;
+            if (at.x == screen.x) return true;
+        }
+        return false;
+    });
+}
+
 namespace {
 
 // A real press and release of a mouse button at a point of the screen.
 void mouseClickAt(POINT screen, DWORD down, DWORD up) {
-    SetCursorPos(screen.x, screen.y);
+    ProgramUnderTest::placeCursor(screen);
     INPUT in[2]{};
     in[0].type = INPUT_MOUSE;
     in[0].mi.dwFlags = down;

@@ -106,6 +106,8 @@ public:
     // box that start-up shows, since they all come before the window becomes visible.
     static bool waitUntilShown(HWND window, DWORD timeoutMs = 10000);
 
+    // Puts the cursor at a point of the screen, where a press or a release then lands.
+    static void placeCursor(POINT screen);
     // A real left click at a point of `window`'s client area.
     static void click(HWND window, POINT client);
     // Real key strokes: a virtual key pressed and released.

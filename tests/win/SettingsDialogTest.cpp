@@ -41,6 +41,12 @@ void clickButton(HWND dialog, int id) {
     ProgramUnderTest::click(button, POINT{r.right / 2, r.bottom / 2});
 }
 
+// Clicks a check box and waits until it shows `on`.
+bool clickCheckBox(HWND dialog, int id, bool on) {
+    clickButton(dialog, id);
+    return ProgramUnderTest::waitUntil([&] { return isChecked(dialog, id) == on; });
+}
+
 bool hidden(HWND w) {
     return ProgramUnderTest::waitUntil([&] { return !IsWindowVisible(w); });
 }
@@ -126,7 +132,7 @@ TEST(SettingsDialogTest, SaveWritesTheFourKeysInOrderBesideAnExecutableOfAnyName
     EXPECT_FALSE(isChecked(dialog, CheckBox4));
 
     program.writeFile("guard.ini", "");
-    clickButton(dialog, CheckBox1);  // now on
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox1, true));
     clickButton(dialog, IDOK);
     EXPECT_TRUE(hidden(dialog));
     // The keys are written one at a time: wait for the last one before reading the file.
@@ -142,8 +148,8 @@ TEST(SettingsDialogTest, CancelKeepsTheSwitchesAndTheFile) {
     Running run(program);
     HWND dialog = run.openSettings();
     ASSERT_TRUE(dialog);
-    clickButton(dialog, CheckBox1);
-    clickButton(dialog, CheckBox4);
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox1, true));
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox4, false));
     clickButton(dialog, IDCANCEL);
     ASSERT_TRUE(hidden(dialog));
     EXPECT_EQ(program.readFile("ombrix.ini"), stored);
@@ -160,8 +166,7 @@ TEST(SettingsDialogTest, LeavingStopKeyloggerUncheckedClearsBothListBoxesSilentl
     Running run(program);
     HWND dialog = run.openSettings();
     ASSERT_TRUE(dialog);
-    clickButton(dialog, CheckBox2);  // unchecked, and it has the focus
-    ASSERT_FALSE(isChecked(dialog, CheckBox2));
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox2, false));  // and it has the focus
     ProgramUnderTest::pressKey(VK_TAB);
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !isChecked(dialog, CheckBox3) && !isChecked(dialog, CheckBox4); }));
     // A message would come from the same focus handler that cleared the boxes.
@@ -176,14 +181,13 @@ TEST(SettingsDialogTest, CheckingABlackListWithoutStopKeyloggerShowsTheMessageAn
     Running run(program);
     HWND dialog = run.openSettings();
     ASSERT_TRUE(dialog);
-    clickButton(dialog, CheckBox4);
-    ASSERT_TRUE(isChecked(dialog, CheckBox4));
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox4, true));
     ProgramUnderTest::pressKey(VK_TAB);
     EXPECT_EQ(program.waitForMessageBox(), "Enable black list must enabled stop key logger first");
     program.dismissMessageBox();
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return !isChecked(dialog, CheckBox4); }));
 
-    clickButton(dialog, CheckBox3);
+    ASSERT_TRUE(clickCheckBox(dialog, CheckBox3, true));
     ProgramUnderTest::pressKey(VK_TAB);
     EXPECT_EQ(program.waitForMessageBox(), "Enable white process list must enabled stop key logger first");
     program.dismissMessageBox();
@@ -201,7 +205,7 @@ TEST(SettingsDialogTest, SettingsFileThatCannotBeWrittenShowsUnableToWrite) {
     clickButton(dialog, IDOK);
     EXPECT_EQ(program.waitForMessageBox(), "Unable to write to " + program.path("ombrix.ini") + ".");
     program.dismissMessageBox();
-    EXPECT_TRUE(program.process().running());
+    EXPECT_TRUE(ProgramUnderTest::settled(run.main) && program.process().running());
 }
 
 TEST(SettingsDialogTest, CloseToTrayButtonHidesTheWindow) {
@@ -220,11 +224,11 @@ TEST(SettingsDialogTest, PressOnAButtonAndReleaseElsewhereIsNoClick) {
     ClientToScreen(run.main, &release);
     INPUT in{};
     in.type = INPUT_MOUSE;
-    SetCursorPos(press.x, press.y);
+    ProgramUnderTest::placeCursor(press);
     in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     SendInput(1, &in, sizeof in);
     Sleep(100);
-    SetCursorPos(release.x, release.y);
+    ProgramUnderTest::placeCursor(release);
     Sleep(100);
     in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(1, &in, sizeof in);

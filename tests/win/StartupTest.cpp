@@ -120,7 +120,7 @@ TEST(StartupTest, QueryEndSessionAgreesAndALaterCloseEndsTheProgramWithCodeZero)
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutA(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
     EXPECT_EQ(answer, 1u);
-    EXPECT_TRUE(program.process().running()) << "answering does not end the program";
+    EXPECT_TRUE(ProgramUnderTest::settled(w) && program.process().running()) << "answering does not end the program";
     PostMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.process().waitForExit(10000), 0u);
 }

@@ -45,8 +45,9 @@ TEST(ErrorBoxTest, AnErrorLeavingAHandlerIsShownInTheStandardBoxAndTheProgramGoe
     std::string text, caption;
     std::thread dismisser([&] {
         for (int i = 0; i < 200 && !done; ++i, Sleep(50)) {
+            // Shown once it is filled: its caption comes before its text.
             HWND box = FindWindowA("#32770", "Ombrix");
-            if (!box) continue;
+            if (!box || !IsWindowVisible(box)) continue;
             caption = testing_support::windowText(box);
             text = testing_support::windowText(GetDlgItem(box, 0xFFFF));
             PostMessageA(box, WM_COMMAND, IDOK, 0);

@@ -119,13 +119,13 @@ TEST(WindowCommandsTest, PictureAndTextLineOpenTheSiteAndLeaveTheBoxOpen) {
     ProgramUnderTest::click(about, POINT{358 + 40, 18 + 90});  // the picture
     ASSERT_TRUE(https.waitForCall());
     EXPECT_NE(https.calls().find("https://"), std::string::npos) << https.calls();
-    EXPECT_TRUE(IsWindowVisible(about));
+    EXPECT_TRUE(ProgramUnderTest::settled(about) && IsWindowVisible(about));
     ProgramUnderTest::click(about, POINT{51 + 20, 159 + 10});  // the text line
     EXPECT_TRUE(ProgramUnderTest::waitUntil([&] { return lineCount(https.calls()) == 2; }, 20000))
         << "the text line opened nothing: " << https.calls();
     const std::string calls = https.calls();
     EXPECT_NE(calls.find("https://", calls.find('\n')), std::string::npos) << calls;
-    EXPECT_TRUE(IsWindowVisible(about));
+    EXPECT_TRUE(ProgramUnderTest::settled(about) && IsWindowVisible(about));
 }
 
 TEST(WindowCommandsTest, WebSiteHandsTheDecipheredAddressToTheShell) {

@@ -1,7 +1,9 @@
 # Windows tests, run under Wine. One prefix per build folder: a setup test starts it, a
-# cleanup test ends every Wine process of it, so a test run leaves nothing behind.
+# cleanup test ends every Wine process of it, so a test run leaves nothing behind; and the
+# start removes what a run that was ended midway left in it.
 if(OMBRIX_WINE_TESTS)
-    add_test(NAME wine.prefix.start COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)
+    add_test(NAME wine.prefix.start COMMAND ${CMAKE_CURRENT_LIST_DIR}/prefix-start ${OMBRIX_WINEPREFIX}
+        ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot -i)
     set_tests_properties(wine.prefix.start PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
     add_test(NAME wine.prefix.stop
         COMMAND env WINEPREFIX=${OMBRIX_WINEPREFIX} sh -c "wineserver -k; wineserver -w")
