@@ -154,7 +154,7 @@ FunctionEnd
 Section "Ombrix" SecProgram
     SectionIn RO
     Call EndRunningCopy
-    ; The user's own files (the settings file, wl.txt, bl.txt, keyloggerstop.log) are not
+    ; The user's own files (the settings file, wl.txt, bl.txt, pl.txt, keyloggerstop.log) are not
     ; among these, so an installation over an older one keeps them.
     !insertmacro OmbrixInstallFiles
     SetOutPath "$INSTDIR"
@@ -229,6 +229,7 @@ Section /o "un.Also remove my settings, lists and log" SecRemoveUserFiles
     Delete "$INSTDIR\ombrix.ini"
     Delete "$INSTDIR\wl.txt"
     Delete "$INSTDIR\bl.txt"
+    Delete "$INSTDIR\pl.txt"
     Delete "$INSTDIR\keyloggerstop.log"
 SectionEnd
 

@@ -8,10 +8,14 @@
 #include "keyguard/win/KeyboardGuard.h"
 
 #include <array>
+#include <cstring>
+
+#include <psapi.h>
 #include <cstdint>
 #include <initializer_list>
 
 #include "keyguard/core/KeyGate.h"
+#include "keyguard/core/PassThrough.h"
 
 namespace keyguard {
 
@@ -180,23 +184,75 @@ DWORD integrityLevel(HANDLE process) {
 
 DWORD ownLevel = 0;
 
-// Whether a process runs with higher rights than this one. A character posted to its
-// windows may be dropped by the system while the post reports success, so its keys take
-// the ordinary path, decided before anything is swallowed.
-bool higherRights(DWORD pid) {
+// The pass-through list, "pl.txt" in the folder StartHook names, read again whenever
+// something in that folder changes.
+PassList passList;
+unsigned passListGeneration = 0;
+char passListPath[MAX_PATH + 8] = {};
+
+bool sameProgram(std::string_view listed, std::string_view name) {
+    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, listed.data(), static_cast<int>(listed.size()),
+                          name.data(), static_cast<int>(name.size())) == CSTR_EQUAL;
+}
+
+void readPassList() {
+    ++passListGeneration;
+    passList.clear();
+    HANDLE file = CreateFileA(passListPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::string text(PassList::kMaxBytes, '\0');
+    DWORD got = 0;
+    if (ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) {
+        text.resize(got);
+        passList.assign(text);
+    }
+    CloseHandle(file);
+}
+
+// Whether the keys for a window of this process take the ordinary path whatever the key:
+// - it runs with higher rights than this one: a character posted to its windows may be
+//   dropped by the system while the post reports success;
+// - the user listed its program in the pass-through list.
+// Decided before anything is swallowed, and kept for the foreground window it was asked for
+// (a process id alone may be a new process's by now) until the list changes.
+bool ordinaryProcess(HWND foreground, DWORD pid) {
+    static HWND cachedWindow = nullptr;
     static DWORD cachedPid = 0;
-    static bool cachedHigher = false;
-    if (pid == cachedPid) return cachedHigher;
-    bool higher = false;
+    static unsigned cachedGeneration = 0;
+    static bool cachedOrdinary = false;
+    if (foreground == cachedWindow && pid == cachedPid && cachedGeneration == passListGeneration)
+        return cachedOrdinary;
+    bool ordinary = false;
     if (pid != GetCurrentProcessId()) {
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
         if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
-        higher = !process || integrityLevel(process) > ownLevel;
+        ordinary = !process || integrityLevel(process) > ownLevel;
+        char path[MAX_PATH * 2];
+        DWORD size = 0;
+        if (!ordinary && passList.size() != 0) size = GetProcessImageFileNameA(process, path, sizeof path);
+        if (size != 0) {
+            // A path in the system's device form; the file name is all that counts.
+            std::string_view name(path, size);
+            const std::size_t slash = name.find_last_of("\\/");
+            if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
+            ordinary = passList.contains(name, sameProgram);
+        }
         if (process) CloseHandle(process);
     }
+    cachedWindow = foreground;
     cachedPid = pid;
-    cachedHigher = higher;
-    return higher;
+    cachedGeneration = passListGeneration;
+    cachedOrdinary = ordinary;
+    return ordinary;
+}
+
+// Whether a window takes a posted character as typed input: a console reads key presses
+// alone, and a character handed to it would be lost.
+bool takesCharacters(HWND window) {
+    char name[64];
+    const int n = GetClassNameA(window, name, sizeof name);
+    return n <= 0 || !readsKeyPressesOnly(std::string_view(name, static_cast<std::size_t>(n)));
 }
 
 // Input methods of the East Asian languages compose characters from several keys; their
@@ -239,7 +295,8 @@ public:
         target.unicode = IsWindowUnicode(info.hwndFocus) != FALSE;
         constexpr DWORD loops = GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE | GUI_INMOVESIZE;
         target.ordinaryOnly = (info.flags & loops) != 0 || inputMethodLayout(GetKeyboardLayout(thread)) ||
-                              higherRights(pid);
+                              ordinaryProcess(foreground, pid) || !takesCharacters(info.hwndFocus) ||
+                              !takesCharacters(foreground);
         target.answering = !IsHungAppWindow(foreground);
         return true;
     }
@@ -430,8 +487,19 @@ LRESULT CALLBACK lowLevelKeyboard(int code, WPARAM wp, LPARAM lp) {
 
 HHOOK setHook() { return SetWindowsHookExW(WH_KEYBOARD_LL, lowLevelKeyboard, self, 0); }
 
+// Answers the calls the system has already queued for this thread's hooks, and nothing else.
+void answerHookCalls() {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void refresh() {
     if (HHOOK fresh = setHook()) {
+        // A key the system handed to the old hook before the fresh one was set waits in this
+        // thread's queue as a call to the old hook; removed first, that key would pass
+        // unseen (a missed Shift makes the next capital small). Every key from here on goes
+        // to the fresh hook, so once the queue is answered the old one has nothing left.
+        answerHookCalls();
         UnhookWindowsHookEx(hook);
         hook = fresh;
         if (!reportedRunning) report(true);
@@ -446,8 +514,24 @@ struct StartRequest {
     DWORD token;
     HANDLE stop;
     HANDLE ready;
+    const char* folder;  // with its trailing backslash; empty when not known
     bool running;
 };
+
+// Watches the folder of the pass-through list; a handle that is never signalled when it
+// cannot be watched (the list is then read at each idle refresh).
+HANDLE watchPassList(const char* folder) {
+    const std::size_t n = strnlen(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        passListPath[0] = 0;
+        return INVALID_HANDLE_VALUE;
+    }
+    memcpy(passListPath, folder, n);
+    memcpy(passListPath + n, "pl.txt", sizeof "pl.txt");
+    return FindFirstChangeNotificationA(folder, FALSE,
+                                        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
+                                            FILE_NOTIFY_CHANGE_SIZE);
+}
 
 DWORD WINAPI hookThreadMain(LPVOID parameter) {
     // The thread holds the library for as long as it runs, so that nothing can unload the
@@ -458,6 +542,8 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     notifyWindow = request->notify;
     token = request->token;
     HANDLE stop = request->stop;
+    HANDLE listChanges = watchPassList(request->folder);
+    readPassList();
     replayMark = randomNumber();
     ownLevel = integrityLevel(GetCurrentProcess());
     // Keys a thread that was lost held are delivered as they were.
@@ -489,7 +575,17 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         std::uint64_t now = milliseconds();
         DWORD wait = nextRefresh > now ? static_cast<DWORD>(nextRefresh - now) : 0;
         if (gate.holding() && wait > kHoldPollMs) wait = kHoldPollMs;
-        if (MsgWaitForMultipleObjectsEx(1, &stop, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) break;
+        HANDLE waits[2] = {stop, listChanges};
+        const DWORD watched = listChanges != INVALID_HANDLE_VALUE ? 2 : 1;
+        const DWORD woken = MsgWaitForMultipleObjectsEx(watched, waits, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) break;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            readPassList();
+            if (!FindNextChangeNotification(listChanges)) {
+                FindCloseChangeNotification(listChanges);
+                listChanges = INVALID_HANDLE_VALUE;
+            }
+        }
         // The hook's calls come as sent messages and are answered inside PeekMessage. What is
         // posted here is another program's doing: dropped.
         for (int n = 0; n < kDropPerTurn && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
@@ -501,6 +597,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         const bool typing = lastKeyAt != 0 && now - lastKeyAt < kTypingSpellMs;
         if (now >= nextRefresh) {
             refresh();
+            if (listChanges == INVALID_HANDLE_VALUE && !typing) readPassList();
             nextRefresh = now + (typing ? kTypingRefreshMs : kIdleRefreshMs);
         } else if (typing && nextRefresh > now + kTypingRefreshMs) {
             nextRefresh = now + kTypingRefreshMs;
@@ -511,6 +608,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     if (targetHook) UnhookWindowsHookEx(targetHook);
     targetHook = nullptr;
     targetHookThread = 0;
+    if (listChanges != INVALID_HANDLE_VALUE) FindCloseChangeNotification(listChanges);
     // Nothing held is lost: it goes to its window as the hook ends.
     gate.release(keyboard, true);
     makeOrderMarks();
@@ -520,9 +618,15 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
 
 }  // namespace
 
-DWORD KeyboardGuard::start(HWND notify) {
+DWORD KeyboardGuard::start(HWND notify, const char* folder) {
     if (thread_) return token_;
     notify_ = notify;
+    folder_[0] = 0;
+    if (folder) {
+        const std::size_t n = strnlen(folder, sizeof folder_ - 1);
+        memcpy(folder_, folder, n);
+        folder_[n] = 0;
+    }
     token_ = randomNumber();
     stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (stopEvent_ && launch())
@@ -536,7 +640,7 @@ DWORD KeyboardGuard::start(HWND notify) {
 }
 
 bool KeyboardGuard::launch() {
-    StartRequest request{notify_, token_, stopEvent_, CreateEventW(nullptr, TRUE, FALSE, nullptr), false};
+    StartRequest request{notify_, token_, stopEvent_, CreateEventW(nullptr, TRUE, FALSE, nullptr), folder_, false};
     if (!request.ready) return false;
     thread_ = CreateThread(nullptr, kThreadStack, hookThreadMain, &request, STACK_SIZE_PARAM_IS_A_RESERVATION,
                            nullptr);

@@ -20,7 +20,10 @@ public:
     // the registered message "ZarurarevidevHookState": wParam 1 when the hook runs, 0 when it
     // does not; lParam the token, which no other program can know, so that the window can
     // tell the library's word from a forged one.
-    DWORD start(HWND notify);
+    // `folder` (may be null), the program's folder with its trailing backslash, holds the
+    // pass-through list "pl.txt": keys for the windows of the programs it names take the
+    // ordinary path. The list is read again whenever the folder changes.
+    DWORD start(HWND notify, const char* folder);
     // Ends the hook thread, which delivers what it holds and removes the hook, and waits for
     // it to be gone. The only way the thread ends but by being killed.
     void stop();
@@ -36,6 +39,7 @@ private:
     HANDLE stopEvent_ = nullptr;
     HWND notify_ = nullptr;
     DWORD token_ = 0;
+    char folder_[MAX_PATH] = {};
 };
 
 // The registered message's name, shared with the program that loads the library.

@@ -5,7 +5,8 @@
 // the end. Before the first start, the caller's main window is in the shared block
 // "zarurarEvidev" (4 bytes, the window handle, little-endian); the library tells that
 // window whether the hook runs, each report carrying the token StartHook returned
-// (KeyboardGuard.h). The folder and the seven values carry nothing the library needs.
+// (KeyboardGuard.h). The folder is where the user's pass-through list "pl.txt" lies; the
+// seven values carry nothing the library needs.
 #include <windows.h>
 
 #include "keyguard/win/KeyboardGuard.h"
@@ -33,8 +34,8 @@ HWND sharedBlockWindow() {
 extern "C" {
 
 // This start's token, a random non-zero number, when the hook runs; 0 when it does not.
-__declspec(dllexport) int WINAPI StartHook(const char*, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
-    return static_cast<int>(guard.start(sharedBlockWindow()));
+__declspec(dllexport) int WINAPI StartHook(const char* folder, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) {
+    return static_cast<int>(guard.start(sharedBlockWindow(), folder));
 }
 
 __declspec(dllexport) int WINAPI EndHook() {

@@ -20,6 +20,10 @@ from Xlib import X, XK
 from Xlib import display as xdisplay
 from Xlib.ext import xtest
 
+# Wine's own programs, and where Wine finds each.
+WINE_PROGRAMS = {"notepad.exe": "notepad.exe", "regedit.exe": "regedit.exe", "wineconsole": "wineconsole",
+                 "wordpad.exe": "C:\\Program Files\\Windows NT\\Accessories\\wordpad.exe"}
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE_ROOT = os.path.dirname(os.path.dirname(HERE))
 
@@ -170,10 +174,11 @@ class Failure(Exception):
 class Host:
     """keyhost.exe: the library's switch, and the driver's eyes on the Windows side."""
 
-    def __init__(self, stick, folder):
+    def __init__(self, stick, folder, list_folder=None):
         self.lines = queue.Queue()
         self.states = []  # each state message the host got: (wParam, lParam, accepted)
-        self.proc = stick.popen(["keyhost.exe", stick.winpath(folder) + "\\"], "keyhost",
+        lists = [stick.winpath(list_folder) + "\\"] if list_folder else []
+        self.proc = stick.popen(["keyhost.exe", stick.winpath(folder) + "\\"] + lists, "keyhost",
                                 stdout=subprocess.PIPE)
         threading.Thread(target=self._read, daemon=True).start()
         self.expect("ready", 60)
@@ -219,6 +224,13 @@ class Host:
         got = self.ask("text " + window_class)
         return None if got == "none" else bytes.fromhex(got).decode("utf-8", "replace")
 
+    def focus_text(self):
+        """(class, text) of the foreground's focus window; in a tree, its selected item's text."""
+        got = self.ask("focus").split(" ")
+        if got[0] == "none":
+            return None, None
+        return got[0], bytes.fromhex(got[1] if len(got) > 1 else "").decode("utf-8", "replace")
+
     def wait_state(self, token, since=0, timeout=20):
         """The first state message from self.states[since] on that carries the token:
         (wParam, lParam) or None."""
@@ -258,6 +270,7 @@ class Host:
 class KeyTarget:
     window_class = "OmbrixKeyTarget"
     caption = "Ombrix key target"
+    focus_class = "edit"
 
     def __init__(self, stick, name):
         self.stick = stick
@@ -270,6 +283,10 @@ class KeyTarget:
 
     def text(self):
         return read_bytes(self.path).decode("utf-8", "replace")
+
+    def keys(self):
+        """The letter keys the window's thread took as key presses, in order."""
+        return read_bytes(self.path + ".keys").decode("ascii", "replace")
 
     def times(self):
         """(counter, character) of each WM_CHAR the window's thread took, in order."""
@@ -311,6 +328,7 @@ class KeyTarget:
 class Notepad:
     window_class = "Notepad"
     caption = "Notepad"
+    focus_class = "edit"
 
     def __init__(self, stick):
         self.stick = stick
@@ -322,6 +340,26 @@ class Notepad:
 
     def text(self):
         return self.stick.host.edit_text(self.window_class)
+
+    def close(self):
+        self.stick.host.ask("kill " + self.window_class)
+
+
+class WineWindow:
+    """A window of one of Wine's own programs, known by its class and the class of the window
+    in it that takes the keys; its text is what the focus window holds while in front."""
+
+    def __init__(self, stick, name, args, window_class, caption, focus_class):
+        self.stick, self.name = stick, name
+        self.window_class, self.caption, self.focus_class = window_class, caption, focus_class
+        self.proc = stick.popen(args, name) if args else None
+
+    def ready(self):
+        return self.stick.host.ask("exists " + self.window_class) == "1"
+
+    def text(self):
+        cls, text = self.stick.host.focus_text()
+        return text if cls and cls.lower() == self.focus_class.lower() else None
 
     def close(self):
         self.stick.host.ask("kill " + self.window_class)
@@ -422,7 +460,7 @@ class Stick:
 
     def popen(self, args, name, stdout=subprocess.DEVNULL):
         env = dict(os.environ, OMBRIX_WINEPREFIX=self.prefix, OMBRIX_WINE_ARCH=self.arch)
-        exe = args[0] if args[0] == "notepad.exe" else os.path.join(self.bin, args[0])
+        exe = WINE_PROGRAMS.get(args[0]) or os.path.join(self.bin, args[0])
         stderr = open(os.path.join(self.workdir, name + ".stderr"), "wb")
         proc = subprocess.Popen([os.path.join(SOURCE_ROOT, "scripts", "wine-run"), exe] + args[1:], env=env,
                                 stdin=subprocess.PIPE, stdout=stdout, stderr=stderr)
@@ -430,8 +468,8 @@ class Stick:
         self.procs.append((name, proc))
         return proc
 
-    def start_host(self, library_folder):
-        self.host = Host(self, library_folder)
+    def start_host(self, library_folder, list_folder=None):
+        self.host = Host(self, library_folder, list_folder)
         self.clock = self.host.clock_offsets()
         self.offset_ns = self.clock["monotonic_offset_ns"]
         self.frequency = self.clock["frequency"]
@@ -494,7 +532,7 @@ class Stick:
                     continue
                 if isinstance(name, bytes):
                     name = name.decode("latin-1")
-                if name and caption in name:
+                if name and caption.casefold() in name.casefold():
                     return w
             return None
         found = wait_for(look, timeout, 0.1)
@@ -521,7 +559,7 @@ class Stick:
             self.display.sync()
             for _ in range(10):
                 last = self.host.foreground()
-                if last[1] == target.window_class and last[0].lower() == "edit":
+                if last[1] == target.window_class and last[0].lower() == target.focus_class.lower():
                     return
                 time.sleep(0.05)
         raise Failure(f"{target.name} never became the foreground window with its edit focused; "
@@ -589,14 +627,20 @@ class Stick:
             if isinstance(p.target, KeyTarget):
                 p.times_end = len(p.target.times())
 
-    def run_pass(self, target, actions, speed, text_timeout=30, typing=None):
+    def run_pass(self, target, actions, speed, text_timeout=30, typing=None, expected=None):
         """Focuses the target and types (through `typing(pass)` when given, which returns
         what self.type returns); waits for the target to hold the expected text (or the time
         to run out) and returns the pass."""
         self.focus(target)
-        before = target.text() or ""
+        # A window slow to answer (a loaded machine) gives no text yet, which is not an empty one.
+        got = wait_for(lambda: (lambda t: None if t is None else [t])(target.text()), 30)
+        if got is None:
+            raise Failure(f"{target.name} did not tell its text before the typing")
+        before = got[0]
         self.seal()
         p = Pass(target, speed, actions, before, {label: lg.size() for label, lg in self.loggers.items()})
+        if expected is not None:
+            p.expected = expected  # where the window makes more of the keys than the text typed
         self.passes.append(p)
         p.sent = typing(p) if typing else self.type(actions, speed)
         p.got = wait_for(lambda: (lambda t: t if t == p.expected else None)(target.text()), text_timeout)

@@ -1,9 +1,11 @@
-// keyhost.exe FOLDER\ : switches the keyboard-protection library on and off for the tests,
+// keyhost.exe FOLDER\ [LISTFOLDER\]: switches the keyboard-protection library on and off for the tests,
 // as the program does, without the rest of the program. It creates its window and the block
 // "zarurarEvidev" with that window's handle, and loads FOLDER\zarurarevidev.dll at the first
 // "start". It reads commands from its standard input, one a line, and answers each with one
 // line on its standard output:
-//   start        StartHook(FOLDER\, 1, 1, 1, 1, 1, 1, 1)   -> "start TOKEN" | "start error TEXT"
+//   start        StartHook(LISTFOLDER\, 1, 1, 1, 1, 1, 1, 1) -> "start TOKEN" | "start error TEXT"
+//                (LISTFOLDER, where the library looks for its pass-through list, is FOLDER
+//                when not given)
 //                TOKEN is what StartHook returned, unsigned: 0 when the hook does not run
 //   end          EndHook()                                -> "end RESULT"
 //   state?       the state last reported with the current token, after every message
@@ -12,6 +14,9 @@
 //   clock        the performance counter now              -> "clock COUNTER FREQUENCY"
 //   fg           the foreground window and its focus      -> "fg HANDLE FOCUSCLASS|CLASS|CAPTION"
 //   text CLASS   the text of the Edit in that top-level window, UTF-8 in hex -> "text HEX" | "text none"
+//   focus        the foreground's focus window: its class, and its text or, in a tree, the
+//                selected item's, UTF-8 in hex     -> "focus CLASS HEX" | "focus none"
+//   exists CLASS whether such a top-level window exists     -> "exists 0|1"
 //   hung CLASS   IsHungAppWindow of that window           -> "hung 0|1"
 //   close CLASS  WM_CLOSE posted to it; kill CLASS ends its process -> "close 0|1", "kill 0|1"
 //   quit         EndHook when started, then leaves        -> "quit"
@@ -20,6 +25,7 @@
 // of the current start (any program can post that message; only the library knows the token).
 // The state is "running" from a counted report with WPARAM 1 until one with WPARAM 0 or "end".
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <iostream>
@@ -33,6 +39,7 @@ using StartHookFn = int(WINAPI*)(const char*, DWORD, DWORD, DWORD, DWORD, DWORD,
 using EndHookFn = int(WINAPI*)();
 
 std::string g_folder;
+std::string g_listFolder;
 std::mutex g_outLock;
 UINT g_stateMessage = 0;
 HMODULE g_library = nullptr;
@@ -63,7 +70,7 @@ void start() {
         return;
     }
     // The library reports on this thread's queue, so its first report is read after this.
-    g_token = static_cast<DWORD>(fn(g_folder.c_str(), 1, 1, 1, 1, 1, 1, 1));
+    g_token = static_cast<DWORD>(fn(g_listFolder.c_str(), 1, 1, 1, 1, 1, 1, 1));
     g_running = false;
     g_started = true;
     answer("start " + std::to_string(g_token));
@@ -112,26 +119,77 @@ std::string foreground() {
     return std::string("fg ") + handle + " " + className(focus) + "|" + className(fg) + "|" + caption;
 }
 
-std::string editText(const std::string& cls) {
-    HWND top = FindWindowA(cls.c_str(), nullptr);
-    HWND edit = top ? FindWindowExA(top, nullptr, "Edit", nullptr) : nullptr;
-    if (!edit) return "text none";
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return "text none";
-    std::wstring w(length + 1, L'\0');
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(edit, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(w.data()), SMTO_ABORTIFHUNG, 5000,
-                        &got);
-    std::string utf8(got * 3 + 1, '\0');
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(got), utf8.data(),
+std::string hexUtf8(const std::wstring& w) {
+    std::string utf8(w.size() * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), utf8.data(),
                                 static_cast<int>(utf8.size()), nullptr, nullptr);
-    std::string hex = "text ";
+    std::string hex;
     for (int i = 0; i < n; ++i) {
         char pair[3];
         std::snprintf(pair, sizeof pair, "%02x", static_cast<unsigned char>(utf8[i]));
         hex += pair;
     }
     return hex;
+}
+
+bool windowText(HWND w, std::wstring& text) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return false;
+    text.assign(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(w, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &got);
+    text.resize(got);
+    return true;
+}
+
+std::string editText(const std::string& cls) {
+    HWND top = FindWindowA(cls.c_str(), nullptr);
+    HWND edit = top ? FindWindowExA(top, nullptr, "Edit", nullptr) : nullptr;
+    std::wstring w;
+    if (!edit || !windowText(edit, w)) return "text none";
+    return "text " + hexUtf8(w);
+}
+
+// The selected item's text of a tree in another process: the item is read into memory of
+// that process.
+bool treeSelection(HWND tree, std::wstring& text) {
+    auto item = static_cast<LPARAM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!item || !process) return false;
+    constexpr int kChars = 256;
+    auto* remote = static_cast<BYTE*>(
+        VirtualAllocEx(process, nullptr, sizeof(TVITEMW) + kChars * sizeof(WCHAR), MEM_COMMIT, PAGE_READWRITE));
+    bool ok = false;
+    if (remote) {
+        TVITEMW tv{};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = reinterpret_cast<HTREEITEM>(item);
+        tv.pszText = reinterpret_cast<LPWSTR>(remote + sizeof tv);
+        tv.cchTextMax = kChars;
+        WCHAR buffer[kChars] = {};
+        ok = WriteProcessMemory(process, remote, &tv, sizeof tv, nullptr) &&
+             SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote)) &&
+             ReadProcessMemory(process, remote + sizeof tv, buffer, sizeof buffer - sizeof(WCHAR), nullptr);
+        if (ok) text = buffer;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return ok;
+}
+
+std::string focusText() {
+    HWND fg = GetForegroundWindow();
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!fg || !GetGUIThreadInfo(GetWindowThreadProcessId(fg, nullptr), &info) || !info.hwndFocus)
+        return "focus none";
+    const std::string cls = className(info.hwndFocus);
+    std::wstring text;
+    const bool ok = cls == "SysTreeView32" ? treeSelection(info.hwndFocus, text) : windowText(info.hwndFocus, text);
+    return ok ? "focus " + cls + " " + hexUtf8(text) : "focus none";
 }
 
 void readCommands(HWND hwnd) {
@@ -153,6 +211,9 @@ void readCommands(HWND hwnd) {
             answer("clock " + std::to_string(now.QuadPart) + " " + std::to_string(frequency.QuadPart));
         } else if (line == "fg") answer(foreground());
         else if (line.rfind("text ", 0) == 0) answer(editText(arg));
+        else if (line == "focus") answer(focusText());
+        else if (line.rfind("exists ", 0) == 0)
+            answer(std::string("exists ") + (FindWindowA(arg.c_str(), nullptr) ? "1" : "0"));
         else if (line.rfind("hung ", 0) == 0) {
             HWND w = FindWindowA(arg.c_str(), nullptr);
             answer(std::string("hung ") + (w && IsHungAppWindow(w) ? "1" : "0"));
@@ -174,12 +235,14 @@ void readCommands(HWND hwnd) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: keyhost FOLDER\\\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: keyhost FOLDER\\ [LISTFOLDER\\]\n");
         return 2;
     }
     g_folder = argv[1];
     if (!g_folder.empty() && g_folder.back() != '\\') g_folder += '\\';
+    g_listFolder = argc == 3 ? argv[2] : g_folder;
+    if (!g_listFolder.empty() && g_listFolder.back() != '\\') g_listFolder += '\\';
     g_stateMessage = RegisterWindowMessageA("ZarurarevidevHookState");
     g_mainThread = GetCurrentThreadId();
     WNDCLASSA wc{};

@@ -75,7 +75,10 @@ void pollAsync() {
             bool now = GetAsyncKeyState(static_cast<int>(vk)) < 0;
             if (now && !was[vk]) {
                 if (vk == VK_CAPITAL) caps = !caps;
-                if (!control) capture(usCharacter(vk, shift, caps));
+                // Ctrl asked again as the key is seen: the answer at the start of the round
+                // may be Wine's cached "up" from before a Ctrl+C began, and the C of a
+                // shortcut is no typed character.
+                if (!control && GetAsyncKeyState(VK_CONTROL) >= 0) capture(usCharacter(vk, shift, caps));
             }
             was[vk] = now;
         }

@@ -2,7 +2,9 @@
 // target") whose multi-line edit has the focus; after each change OUTFILE holds the edit's
 // text as UTF-8. Each WM_CHAR its thread takes from the queue is added to OUTFILE.times as
 // "COUNTER CODE" (QueryPerformanceCounter at that moment, the character's code), so that
-// a driver can tell when each typed character arrived.
+// a driver can tell when each typed character arrived. Each WM_KEYDOWN of a letter key (A to
+// Z) it takes is added to OUTFILE.keys as that capital letter: what a program that reads key
+// presses (a game, a one-key shortcut) would see.
 // A hung window on request: when OUTFILE.hang appears (holding a number of seconds), the
 // window's thread removes it, creates OUTFILE.hung, answers nothing for that long, and then
 // creates OUTFILE.awake.
@@ -26,6 +28,7 @@ namespace {
 std::string g_out;
 HWND g_edit = nullptr;
 std::FILE* g_times = nullptr;
+std::FILE* g_keys = nullptr;
 constexpr UINT_PTR kHangTimer = 1;
 DWORD g_busyMs = 0;
 HWND g_window = nullptr;
@@ -147,6 +150,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (__argc != 2) return 2;
     g_out = __argv[1];
     g_times = std::fopen((g_out + ".times").c_str(), "wb");
+    g_keys = std::fopen((g_out + ".keys").c_str(), "wb");
     WNDCLASSW wc{};
     wc.lpfnWndProc = targetWindow;
     wc.hInstance = instance;
@@ -156,7 +160,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     RegisterClassW(&wc);
     HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"Ombrix key target", WS_OVERLAPPEDWINDOW, 60, 60, 560, 320,
                                 nullptr, nullptr, instance, nullptr);
-    if (!hwnd || !g_times) return 1;
+    if (!hwnd || !g_times || !g_keys) return 1;
     ShowWindow(hwnd, SW_SHOW);
     SetForegroundWindow(hwnd);
     SetFocus(g_edit);
@@ -171,10 +175,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             std::fprintf(g_times, "%lld %u\n", static_cast<long long>(now.QuadPart), static_cast<unsigned>(msg.wParam));
             std::fflush(g_times);
         }
+        if (msg.message == WM_KEYDOWN && msg.wParam >= 'A' && msg.wParam <= 'Z') {
+            std::fputc(static_cast<int>(msg.wParam), g_keys);
+            std::fflush(g_keys);
+        }
         if (g_busyMs && (msg.message == WM_KEYDOWN || msg.message == WM_CHAR)) Sleep(g_busyMs);
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
     std::fclose(g_times);
+    std::fclose(g_keys);
     return 0;
 }

@@ -17,7 +17,7 @@ namespace testing_support {
 namespace {
 
 // What a run of the program leaves in its folder: the user's, never the installer's.
-const char* const kUserFiles[] = {"ombrix.ini", "wl.txt", "bl.txt", "keyloggerstop.log"};
+const char* const kUserFiles[] = {"ombrix.ini", "wl.txt", "bl.txt", "pl.txt", "keyloggerstop.log"};
 
 std::string withoutTrailingSlash(std::string folder) {
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();

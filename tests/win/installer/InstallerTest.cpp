@@ -24,7 +24,7 @@ namespace {
 
 using Files = std::vector<std::string>;
 
-const Files kUserFiles{"bl.txt", "keyloggerstop.log", "ombrix.ini", "wl.txt"};
+const Files kUserFiles{"bl.txt", "keyloggerstop.log", "ombrix.ini", "pl.txt", "wl.txt"};
 
 bool visible(HWND w) { return IsWindowVisible(w) != FALSE; }
 
@@ -45,6 +45,7 @@ void writeUserFiles(const Installation& installed) {
     installed.writeFile("ombrix.ini", "[main]\r\nenabledenc=0\r\nstopkeylog=1\r\n");
     installed.writeFile("wl.txt", "notepad.exe\r\n");
     installed.writeFile("bl.txt", "badtool.exe\r\n");
+    installed.writeFile("pl.txt", "game.exe\r\n");
     installed.writeFile("keyloggerstop.log", "01/02/2024 10:00:00 Found keylogger x.exe\r\n");
 }
 
@@ -52,6 +53,7 @@ void expectUserFilesUntouched(const Installation& installed) {
     EXPECT_EQ(installed.readFile("ombrix.ini"), "[main]\r\nenabledenc=0\r\nstopkeylog=1\r\n");
     EXPECT_EQ(installed.readFile("wl.txt"), "notepad.exe\r\n");
     EXPECT_EQ(installed.readFile("bl.txt"), "badtool.exe\r\n");
+    EXPECT_EQ(installed.readFile("pl.txt"), "game.exe\r\n");
     EXPECT_EQ(installed.readFile("keyloggerstop.log"), "01/02/2024 10:00:00 Found keylogger x.exe\r\n");
 }
 
