@@ -355,7 +355,7 @@ class WineWindow:
         self.proc = stick.popen(args, name) if args else None
 
     def ready(self):
-        return self.stick.host.ask("exists " + self.window_class) == "1"
+        return self.stick.host.ask("shown " + self.window_class) == "1"
 
     def text(self):
         cls, text = self.stick.host.focus_text()
