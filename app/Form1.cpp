@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/Abouts.h"
+#include "app/ProgramInFront.h"
 #include "app/Shell.h"
 #include "app/StartupPhases.h"
 #include "app/resource.h"
@@ -11,6 +12,7 @@
 #include "scan/SecretText.h"
 #include "settings/IniFile.h"
 #include "settings/ListFile.h"
+#include "settings/PassThroughList.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsRules.h"
 #include "settings/SetupForm.h"
@@ -32,6 +34,8 @@ constexpr const char* kHintRunning = "Ombrix - Keyboard Encryption Protection Ru
 constexpr const char* kHintClosing = "Ombrix - Keyboard Encryption Protection Closing ...";
 constexpr const char* kCaptionClose = "Close Keyboard Encryption (Ctrl+E)";
 constexpr const char* kCaptionOpen = "Open Keyboard Encryption (Ctrl+E)";
+// The pass-through item while no program of the user's is in front.
+constexpr const char* kCaptionNoProgram = "Pass Keys to the Program in Front Unprotected";
 // Encryption switched on, but the library or its exports were not found at start: no hook
 // runs, and the tray must not say that protection does.
 constexpr const char* kHintUnavailable = "Ombrix - Keyboard Encryption not available (zarurarevidev.dll not loaded)";
@@ -42,6 +46,14 @@ constexpr const char* kHintNotRunning = "Ombrix - Keyboard Encryption Protection
 // The operation log's lines when the library reports its running hook lost, and back.
 constexpr const char* kLogHookLost = "Keyboard encryption stopped: the protection library lost its hook";
 constexpr const char* kLogHookBack = "Keyboard encryption running again: the protection library set its hook up again";
+
+// The pass-through item for a program: what choosing it will do. The name is shown as it is
+// ("&" alone would mark an access letter).
+std::string passThroughCaption(const std::string& name, bool listed) {
+    std::string shown;
+    for (char c : name) shown += c == '&' ? "&&" : std::string(1, c);
+    return listed ? "Protect Keys in " + shown + " Again" : "Pass Keys to " + shown + " Unprotected";
+}
 
 }  // namespace
 
@@ -71,6 +83,7 @@ TForm1::~TForm1() = default;
 void TForm1::createComponents() {
     iconlist_.addResource(IDI_ENCRYPTION_ON);
     iconlist_.addResource(IDI_ENCRYPTION_OFF);
+    programInFront_ = std::make_unique<ProgramInFront>();
     TrayIcon1 = std::make_unique<ui::TTrayIcon>(hwnd());
     startupPhase("tray icon: component");
     TrayIcon1->setIconList(&iconlist_);
@@ -82,6 +95,8 @@ void TForm1::createComponents() {
     // while a box of creation is up would meet a window without its lists and settings.
     TrayIcon1->setEnabled(false);
     TrayIcon1->OnDblClick = [this] { TrayIcon1DblClick(); };
+    TrayIcon1->OnMouseMove = [this](ui::TShiftState, int, int) { programInFront_->notice(); };
+    TrayIcon1->OnPopup = [this] { PopupMenu1Popup(); };
     TrayIcon1->OnMenuCommand = [this](UINT command) { menuCommand(command); };
     // The notice of a scan leads to the log that says it all.
     TrayIcon1->OnBalloonClick = [this] { LogFile1Click(); };
@@ -91,6 +106,7 @@ void TForm1::createComponents() {
     AppendMenuA(m, MF_STRING, About1, "&About");
     AppendMenuA(m, MF_STRING, MainScreen1, "&Main Screen");
     AppendMenuA(m, MF_STRING, OpenKeyloggerEncryption1, "Open Keylogger Encryption");
+    AppendMenuA(m, MF_STRING | MF_GRAYED, PassThrough1, kCaptionNoProgram);
     AppendMenuA(m, MF_STRING, Help1, "&Help");
     AppendMenuA(m, MF_STRING, AuthorSite1, "&Author Site");
     AppendMenuA(m, MF_STRING, LogFile1, "View Log File");
@@ -347,6 +363,37 @@ void TForm1::OpenKeyloggerEncryption1Click() {
     setTrayDisplay();
 }
 
+// The program in front as the menu opens. A list that cannot be read now counts as not
+// naming it: choosing the item reads the file again and then says why it cannot.
+void TForm1::PopupMenu1Popup() {
+    passThroughName_ = programInFront_->fileName();
+    passThroughListed_ = false;
+    try {
+        if (!passThroughName_.empty())
+            passThroughListed_ = settings::PassThroughList::besideExecutable().holds(passThroughName_);
+    } catch (const std::exception&) {
+    }
+    const bool named = !passThroughName_.empty();
+    const std::string caption = named ? passThroughCaption(passThroughName_, passThroughListed_) : kCaptionNoProgram;
+    ModifyMenuA(PopupMenu1.get(), PassThrough1, MF_BYCOMMAND | MF_STRING | (named ? MF_ENABLED : MF_GRAYED),
+                PassThrough1, caption.c_str());
+}
+
+// Lists the program the item named, or takes it off the list, as the item said. Nothing else
+// changes: the encryption library sees the file change and reads it again.
+void TForm1::PassThrough1Click() {
+    if (passThroughName_.empty()) return;
+    try {
+        const auto list = settings::PassThroughList::besideExecutable();
+        if (passThroughListed_)
+            list.remove(passThroughName_);
+        else
+            list.add(passThroughName_);
+    } catch (const std::exception& e) {
+        win::Application::showException(e);
+    }
+}
+
 void TForm1::Exit1Click() {
     exitRequested = true;
     PostMessageA(hwnd(), WM_CLOSE, 0, 0);
@@ -357,6 +404,7 @@ void TForm1::menuCommand(UINT id) {
     case About1: About1Click(); break;
     case MainScreen1: TrayIcon1DblClick(); break;
     case OpenKeyloggerEncryption1: OpenKeyloggerEncryption1Click(); break;
+    case PassThrough1: PassThrough1Click(); break;
     case Help1: SkinButton4Click(); break;
     case AuthorSite1: SkinButton3Click(); break;
     case LogFile1: LogFile1Click(); break;

@@ -29,6 +29,7 @@ class Tsetupform;
 namespace app {
 
 class TAbouts;
+class ProgramInFront;
 
 // Posted by a second copy of the program to bring the running one forward.
 constexpr UINT WM_ACTIVATE_INSTANCE = WM_USER + 0x1000;
@@ -49,6 +50,8 @@ enum MenuCommand : UINT {
     AuthorSite1,
     LogFile1,
     Exit1,
+    // Placed after the encryption item.
+    PassThrough1,
 };
 
 // The operation log's file, in the current directory.
@@ -114,6 +117,7 @@ private:
     void Timer2Timer();
     void WMQueryEndSession(LRESULT& result);
     void WMActivateInstance();
+    void PopupMenu1Popup();
     void menuCommand(UINT id);
 
     // Commands.
@@ -124,6 +128,7 @@ private:
     void SkinButton6Click();
     void TrayIcon1DblClick();
     void OpenKeyloggerEncryption1Click();
+    void PassThrough1Click();
     void About1Click();
     void LogFile1Click();
     void Exit1Click();
@@ -148,6 +153,11 @@ private:
     ui::IconList iconlist_;
     std::unique_ptr<ui::TTrayIcon> TrayIcon1;
     win::UniqueMenu PopupMenu1;
+    // Who is in front; and the program the pass-through item named as the menu opened, with
+    // whether the list held it then, so that the choice acts on what the item said.
+    std::unique_ptr<ProgramInFront> programInFront_;
+    std::string passThroughName_;
+    bool passThroughListed_ = false;
     std::unique_ptr<ui::TSkinForm> SkinForm1;
     std::unique_ptr<ui::SkinButtonHost> skin_;
     ui::TSkinButton SkinButton1{152, 296, 84, 25, "Setting"};

@@ -7,6 +7,7 @@
 #include "app/StartupPhases.h"
 #include "settings/SetupForm.h"
 #include "settings/SetupFormB.h"
+#include "settings/SetupFormP.h"
 #include "settings/SetupFormW.h"
 #include "win32/Application.h"
 
@@ -51,6 +52,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     settings::Tsetupform setupform(Form1.hwnd());
     settings::Tsetupformb setupformb(Form1.hwnd());
     settings::Tsetupformw setupformw(Form1.hwnd());
+    settings::Tsetupformp setupformp(Form1.hwnd());
     Form1.setDialogs(&setupform, &Abouts);
     // The lists are gone once the window has closed; no edit can start after that.
     setupform.OnEditWhiteList = [&] {
@@ -59,6 +61,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setupform.OnEditBlackList = [&] {
         if (Form1.BlackList) setupformb.edit(*Form1.BlackList);
     };
+    // The program keeps no copy of this list: the library reads the file.
+    setupform.OnEditPassThroughList = [&] { setupformp.edit(); };
     app::startupPhase("settings dialogs");
     Form1.Show();
     app::startupPhase("first show");

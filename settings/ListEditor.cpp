@@ -42,14 +42,18 @@ void ListEditor::initialize() {
     SetWindowLongPtrA(memo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&memoProc));
 }
 
-bool ListEditor::edit(ProcessList& list) {
+bool ListEditor::edit() {
     // A second click that arrives while the settings dialog repaints finds the editor open.
     if (showing()) return false;
     // Lets the settings dialog repaint before the editor covers it.
     win::Application::processMessages();
     if (showing()) return false;
     FormShow();
-    if (showModal() != IDOK) return false;
+    return showModal() == IDOK;
+}
+
+bool ListEditor::edit(ProcessList& list) {
+    if (!edit()) return false;
     file_.loadInto(list);
     return true;
 }
@@ -66,7 +70,7 @@ void ListEditor::FormShow() {
 // The file is written before the editor closes, so that a file that cannot be created costs
 // the user nothing: the error is shown and the text stays for another try or for Cancel.
 void ListEditor::OKBtnClick() {
-    file_.write(withCrLfBreaks(text()));
+    writeFile(withCrLfBreaks(text()));
     close(IDOK);
 }
 

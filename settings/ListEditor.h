@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "settings/ListFile.h"
 #include "settings/ProcessList.h"
@@ -23,8 +24,10 @@ public:
 
     // The edit command. Shows the editor modally with the file's text; Save writes the file
     // and only then closes the editor (while the file cannot be written the error is shown
-    // and the user's text stays in the editor). After a Save `list` is the file's lines
-    // again; after Cancel nothing changes. Returns whether the editor was saved.
+    // and the user's text stays in the editor); after Cancel nothing changes. Returns
+    // whether the editor was saved.
+    bool edit();
+    // The same for a list the program holds: after a Save `list` is the file's lines again.
     bool edit(ProcessList& list);
 
     std::string text() const { return itemText(Memo1); }
@@ -34,6 +37,8 @@ protected:
 
     void initialize() override;
     void command(int id, int code) override;
+    // How Save writes the file.
+    virtual void writeFile(std::string_view text) const { file_.write(text); }
 
 private:
     void FormShow();

@@ -42,17 +42,43 @@ std::string ListFile::read() const {
     return text;
 }
 
-void ListFile::write(std::string_view text) const {
+namespace {
+
+// Creates or replaces the file `target` with exactly `text`; the errors name `shown`.
+void writeWhole(const std::wstring& target, std::string_view text, const std::string& shown) {
     win::UniqueFileHandle file(
-        CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw win::Win32Error("Cannot create file " + path(), GetLastError());
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw win::Win32Error("Cannot create file " + shown, GetLastError());
     while (!text.empty()) {
         DWORD written = 0;
         if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0)
-            throw win::Win32Error("Cannot write file " + path(), GetLastError());
+            throw win::Win32Error("Cannot write file " + shown, GetLastError());
         text.remove_prefix(written);
     }
-    if (!CloseHandle(file.release())) throw win::Win32Error("Cannot write file " + path(), GetLastError());
+    if (!CloseHandle(file.release())) throw win::Win32Error("Cannot write file " + shown, GetLastError());
+}
+
+}  // namespace
+
+void ListFile::write(std::string_view text) const { writeWhole(path_, text, path()); }
+
+void ListFile::replace(std::string_view text) const {
+    const size_t slash = path_.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : path_.substr(0, slash + 1);
+    wchar_t fresh[MAX_PATH] = L"";
+    if (!GetTempFileNameW(folder.c_str(), L"omx", 0, fresh))
+        throw win::Win32Error("Cannot create file " + path(), GetLastError());
+    try {
+        writeWhole(fresh, text, path());
+    } catch (...) {
+        DeleteFileW(fresh);
+        throw;
+    }
+    if (!MoveFileExW(fresh, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(fresh);
+        throw win::Win32Error("Cannot create file " + path(), error);
+    }
 }
 
 void ListFile::loadInto(ProcessList& list) const {

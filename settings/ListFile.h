@@ -1,6 +1,6 @@
-// A process-list file beside the executable ("wl.txt", "bl.txt"): read into a list or an
-// editor, and written from an editor. The path is wide (the executable's folder may have a
-// name that the ANSI code page cannot hold); the file's text is ANSI.
+// A process-list file beside the executable ("wl.txt", "bl.txt", "pl.txt"): read into a list
+// or an editor, and written from an editor. The path is wide (the executable's folder may
+// have a name that the ANSI code page cannot hold); the file's text is ANSI.
 #pragma once
 
 #include <string>
@@ -12,6 +12,8 @@ namespace settings {
 
 constexpr const char* kWhiteListFile = "wl.txt";
 constexpr const char* kBlackListFile = "bl.txt";
+// The pass-through list, which the keyboard-encryption library reads itself.
+constexpr const char* kPassThroughListFile = "pl.txt";
 
 class ListFile {
 public:
@@ -33,6 +35,11 @@ public:
     // Creates or replaces the file with exactly `text`. Raises "Cannot create file <path>"
     // when it cannot be created, "Cannot write file <path>" when writing fails.
     void write(std::string_view text) const;
+    // The same, for a file that another process reads while it changes: the text goes to a
+    // new file beside it, which then takes its place, so that a reader finds the old text or
+    // the new one and never a part. Raises as `write` does, with this file's path; the new
+    // file is gone again when it could not take the place.
+    void replace(std::string_view text) const;
 
     // Makes `list` the file's lines, or empty when there is no file. A file that cannot be
     // read raises and leaves `list` as it was.

@@ -8,15 +8,17 @@ namespace settings {
 namespace {
 
 win::DialogTemplate layout() {
-    win::DialogTemplate t("Ombrix Setting", DS_MODALFRAME | WS_POPUP | WS_CAPTION, WS_EX_TOPMOST, 210, 132);
+    win::DialogTemplate t("Ombrix Setting", DS_MODALFRAME | WS_POPUP | WS_CAPTION, WS_EX_TOPMOST, 210, 152);
     t.checkBox(Tsetupform::CheckBox1, "Real-time Keyboard Encryption Protection", 12, 10, 186, 12);
     t.checkBox(Tsetupform::CheckBox2, "Stop Keylogger", 12, 26, 186, 12);
     t.checkBox(Tsetupform::CheckBox3, "Enabled White Process List (Don't stop)", 24, 42, 174, 12);
     t.checkBox(Tsetupform::CheckBox4, "Enabled Black Process List (Custem Stop)", 24, 58, 174, 12);
     t.button(Tsetupform::SpeedButton1, "Edit White List", 24, 78, 80, 16, BS_PUSHBUTTON);
     t.button(Tsetupform::SpeedButton2, "Edit Black  List", 112, 78, 80, 16, BS_PUSHBUTTON);
-    t.button(Tsetupform::OKBtn, "Save", 50, 106, 50, 16, BS_DEFPUSHBUTTON);
-    t.button(Tsetupform::BitBtn3, "Cancel", 110, 106, 50, 16, BS_PUSHBUTTON);
+    // A row of its own below the scan's two lists: its list is the encryption's.
+    t.button(Tsetupform::SpeedButton3, "Edit Pass-through List", 24, 98, 168, 16, BS_PUSHBUTTON);
+    t.button(Tsetupform::OKBtn, "Save", 50, 126, 50, 16, BS_DEFPUSHBUTTON);
+    t.button(Tsetupform::BitBtn3, "Cancel", 110, 126, 50, 16, BS_PUSHBUTTON);
     return t;
 }
 
@@ -50,6 +52,9 @@ void Tsetupform::command(int id, int code) {
         break;
     case SpeedButton2:
         if (OnEditBlackList) OnEditBlackList();
+        break;
+    case SpeedButton3:
+        if (OnEditPassThroughList) OnEditPassThroughList();
         break;
     default:
         Dialog::command(id, code);

@@ -1,4 +1,4 @@
-// The settings dialog "Ombrix Setting": four switches, the two list-editor buttons, Save
+// The settings dialog "Ombrix Setting": four switches, the three list-editor buttons, Save
 // and Cancel. Created once at start and reused; the settings command fills it before every
 // showing.
 #pragma once
@@ -20,6 +20,7 @@ public:
         CheckBox4 = 104,
         SpeedButton1 = 111,
         SpeedButton2 = 112,
+        SpeedButton3 = 113,
         OKBtn = IDOK,
         BitBtn3 = IDCANCEL,
     };
@@ -32,6 +33,7 @@ public:
     // The list editors, bound by the main window.
     std::function<void()> OnEditWhiteList;
     std::function<void()> OnEditBlackList;
+    std::function<void()> OnEditPassThroughList;
 
 protected:
     void initialize() override;

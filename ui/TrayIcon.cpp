@@ -334,6 +334,10 @@ void TTrayIcon::SendToTray() {
 // --- Menu -------------------------------------------------------------------------------
 
 void TTrayIcon::PopupAtCursor() {
+    if (raise(OnPopup)) trackPopupMenu();
+}
+
+void TTrayIcon::trackPopupMenu() {
     POINT pt;
     if (!GetCursorPos(&pt) || !livePopupMenu()) return;
     std::weak_ptr<char> alive = life_;
@@ -362,8 +366,9 @@ bool TTrayIcon::autoPopupMenu() const {
 
 bool TTrayIcon::popup() {
     std::weak_ptr<char> alive = life_;
+    if (!raise(OnPopup)) return false;
     SetForegroundWindow(handler_.window());
-    PopupAtCursor();
+    trackPopupMenu();
     return !alive.expired();
 }
 

@@ -116,6 +116,9 @@ public:
     std::function<void()> OnMinimizeToTray;
     // Asked once, after loading: set the flag false to start with the main window hidden.
     std::function<void(bool& showMainForm)> OnStartup;
+    // Just before the popup menu shows, and before the component takes the foreground for it:
+    // the owner brings the menu's items up to date.
+    std::function<void()> OnPopup;
     // The popup menu's chosen item, taken from the menu itself once it has closed. (A
     // WM_COMMAND would do as well for the owner, but any program can post one.)
     std::function<void(UINT command)> OnMenuCommand;
@@ -162,6 +165,7 @@ private:
     bool ownerIsWindow() const;
     HWND mainForm() const;
     HMENU livePopupMenu();
+    void trackPopupMenu();
     void applicationMessage(UINT msg, WPARAM wp, LPARAM lp);
     bool minimizeToTrayInstead(LRESULT& result);
     void cycleStep();

@@ -1,6 +1,7 @@
 // How a process-list file reads into lines, and the text the editor shows and saves.
 #include <gtest/gtest.h>
 
+#include "dbf/core/XbaseText.h"
 #include "settings/ListText.h"
 
 using settings::splitListLines;
@@ -60,5 +61,29 @@ TEST(StringListFileTest, SavedEditorTextReadsBackAsTheSameLines) {
         std::string saved = withCrLfBreaks(text);
         EXPECT_EQ(splitListLines(saved), splitListLines(text)) << text;
         EXPECT_EQ(withCrLfBreaks(saved), saved) << "shown again unchanged: " << text;
+    }
+}
+
+// The tray menu's changes to the pass-through list: a name added as the last line, and every
+// line naming it removed, the rest byte for byte as it was.
+TEST(StringListFileTest, LineIsAddedAfterTheLastLineAndRemovedWithItsOwnBreak) {
+    using namespace std::string_literals;
+    // Equality is all that removing asks of the comparison.
+    auto noCase = [](std::string_view a, std::string_view b) { return dbf::equalNoCase(a, b) ? 0 : 1; };
+    const struct {
+        std::string text, added, removed;
+    } cases[] = {
+        {"", "pad.exe\r\n", ""},
+        {"a.exe", "a.exe\r\npad.exe\r\n", "a.exe"},
+        {"a.exe\r\n", "a.exe\r\npad.exe\r\n", "a.exe\r\n"},
+        {"a.exe\r", "a.exe\rpad.exe\r\n", "a.exe\r"},
+        {"a.exe\nPAD.EXE\rb.exe\r\npad.exe", "a.exe\nPAD.EXE\rb.exe\r\npad.exe\r\npad.exe\r\n", "a.exe\nb.exe\r\n"},
+        {"pad.exe\n\n pad.exe\r\nc:\\pad.exe", "pad.exe\n\n pad.exe\r\nc:\\pad.exe\r\npad.exe\r\n",
+         "\n pad.exe\r\nc:\\pad.exe"},
+        {"a.exe\0junk"s, "a.exe\r\npad.exe\r\n", "a.exe"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::withLineAdded(c.text, "pad.exe"), c.added) << c.text;
+        EXPECT_EQ(settings::withLinesRemoved(c.text, "Pad.exe", noCase), c.removed) << c.text;
     }
 }

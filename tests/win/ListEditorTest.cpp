@@ -9,6 +9,7 @@
 
 #include "settings/SetupForm.h"
 #include "settings/SetupFormB.h"
+#include "settings/SetupFormP.h"
 #include "settings/SetupFormW.h"
 #include "settings/TextCompare.h"
 #include "tests/support/EncipherCopy.h"
@@ -73,9 +74,11 @@ class ListEditorTest : public Lists {};
 TEST_F(ListEditorTest, EditorsCarryTheirCaptionsInstructionAndButtons) {
     settings::Tsetupformw white(nullptr, ListFile(path("wl.txt")));
     settings::Tsetupformb black(nullptr, ListFile(path("bl.txt")));
+    settings::Tsetupformp pass(nullptr, ListFile(path("pl.txt")));
     EXPECT_EQ(windowText(white.hwnd()), "Ombrix White List");
     EXPECT_EQ(windowText(black.hwnd()), "Ombrix  Blacklist");
-    for (HWND editor : {white.hwnd(), black.hwnd()}) {
+    EXPECT_EQ(windowText(pass.hwnd()), "Ombrix Pass-through List");
+    for (HWND editor : {white.hwnd(), black.hwnd(), pass.hwnd()}) {
         EXPECT_EQ(windowText(GetDlgItem(editor, ListEditor::Label1)),
                   "exe file list  , one per line ( For example: keylogger.exe )");
         EXPECT_EQ(windowText(GetDlgItem(editor, IDOK)), "Save");

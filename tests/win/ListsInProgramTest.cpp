@@ -2,17 +2,23 @@
 // outside: its real files beside the executable and the prefix's real registry.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "app/Form1.h"
 #include "tests/win/ProgramUnderTest.h"
+#include "tests/win/ScanTargets.h"
 #include "tests/win/TestRegistry.h"
 
 using testing_support::ProgramUnderTest;
 using testing_support::windowText;
+using Lines = std::vector<std::string>;
 
 namespace {
 
 constexpr POINT kSettingButton{152 + 42, 296 + 12};
 constexpr int kSpeedButton1 = 111;  // "Edit White List"
 constexpr int kSpeedButton2 = 112;  // "Edit Black  List"
+constexpr int kSpeedButton3 = 113;  // "Edit Pass-through List"
 constexpr int kMemo1 = 102;
 enum { CheckBox1 = 101, CheckBox2, CheckBox3, CheckBox4 };
 const std::string kLogKey = "software\\zarurarevidev\\logs";
@@ -52,6 +58,15 @@ struct Running {
 
 bool hidden(HWND w) {
     return ProgramUnderTest::waitUntil([&] { return !visible(w); });
+}
+
+// The menu the program showed last, as the stand-in library inside it recorded it: an item a
+// line, a greyed one marked " (greyed)".
+Lines shownMenu(const ProgramUnderTest& program) {
+    Lines items;
+    std::istringstream in(program.readFile("menu.txt"));
+    for (std::string line; std::getline(in, line);) items.push_back(line.substr(0, line.find('\r')));
+    return items;
 }
 
 // Makes the log's registry key unwritable for the life of the object: its parent is
@@ -117,23 +132,82 @@ TEST(ListsInProgramTest, EditorsOpenFromTheSettingsDialogAndAlwaysShowTheFile) {
 }
 
 TEST(ListsInProgramTest, SaveWritesTheFileBesideTheExecutableAndSurvivesCancellingTheSettings) {
+    struct Editor {
+        int button;
+        const char* buttonCaption;
+        const char* caption;
+        const char* file;
+    };
+    const Editor editors[] = {{kSpeedButton2, "Edit Black  List", "Ombrix  Blacklist", "bl.txt"},
+                              {kSpeedButton3, "Edit Pass-through List", "Ombrix Pass-through List", "pl.txt"}};
     ProgramUnderTest program;
-    program.writeFile("bl.txt", "old.exe");
+    for (const Editor& e : editors) program.writeFile(e.file, "old.exe");
     Running run(program);
     HWND settings = run.openSettings();
     ASSERT_TRUE(settings);
-    std::string shown;
-    HWND black = run.openEditor(settings, kSpeedButton2, "Ombrix  Blacklist", shown);
-    ASSERT_TRUE(black);
-    EXPECT_EQ(shown, "old.exe");
-    SendMessageA(GetDlgItem(black, kMemo1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("old.exe\r\nnew.exe"));
-    press(black, IDOK);
-    ASSERT_TRUE(hidden(black));
-    EXPECT_EQ(program.readFile("bl.txt"), "old.exe\r\nnew.exe");
+    for (const Editor& e : editors) {
+        SCOPED_TRACE(e.file);
+        EXPECT_EQ(windowText(GetDlgItem(settings, e.button)), e.buttonCaption);
+        std::string shown;
+        HWND editor = run.openEditor(settings, e.button, e.caption, shown);
+        ASSERT_TRUE(editor);
+        EXPECT_EQ(shown, "old.exe");
+        SendMessageA(GetDlgItem(editor, kMemo1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("old.exe\r\nnew.exe"));
+        press(editor, IDOK);
+        ASSERT_TRUE(hidden(editor));
+        EXPECT_EQ(program.readFile(e.file), "old.exe\r\nnew.exe");
+    }
     press(settings, IDCANCEL);
     ASSERT_TRUE(hidden(settings));
-    EXPECT_EQ(program.readFile("bl.txt"), "old.exe\r\nnew.exe");
+    for (const Editor& e : editors) EXPECT_EQ(program.readFile(e.file), "old.exe\r\nnew.exe") << e.file;
     EXPECT_TRUE(program.process().running());
+}
+
+// The tray menu's pass-through item, with a window of another program in front: it names
+// that program, lists it, takes it off again, and is greyed once the program is gone.
+TEST(ListsInProgramTest, TrayItemPassesKeysToTheProgramInFrontAndProtectsThemAgain) {
+    ProgramUnderTest program;
+    program.writeFile("pl.txt", "first.exe");
+    Running run(program);
+    testing_support::ScanTargets targets(program.folder());
+    testing_support::Process& target = targets.start("Pad&Game.EXE", "window");
+    ASSERT_TRUE(ProgramUnderTest::waitUntil([&] {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(GetForegroundWindow(), &pid);
+        return pid == target.pid();
+    }));
+    // Chooses the item; the menu as it was shown.
+    auto choose = [&] {
+        DeleteFileA(program.path("menu.txt").c_str());
+        EXPECT_TRUE(program.chooseFromTrayMenu(app::PassThrough1));
+        return shownMenu(program);
+    };
+
+    EXPECT_EQ(choose(), (Lines{"&About", "&Main Screen", "Close Keyboard Encryption (Ctrl+E)",
+                               "Pass Keys to Pad&&Game.EXE Unprotected", "&Help", "&Author Site", "View Log File",
+                               "&Exit"}));
+    EXPECT_EQ(program.readFile("pl.txt"), "first.exe\r\nPad&Game.EXE\r\n") << "not joined to the last line";
+
+    // The file is read as the menu opens; every line naming the program goes, in any case.
+    program.writeFile("pl.txt", "first.exe\r\npad&game.exe\nsecond.exe\rPAD&GAME.EXE");
+    EXPECT_EQ(choose().at(3), "Protect Keys in Pad&&Game.EXE Again");
+    EXPECT_EQ(program.readFile("pl.txt"), "first.exe\r\nsecond.exe\r");
+
+    DeleteFileA(program.path("pl.txt").c_str());
+    CreateDirectoryA(program.path("pl.txt").c_str(), nullptr);
+    EXPECT_EQ(choose().at(3), "Pass Keys to Pad&&Game.EXE Unprotected");
+    EXPECT_EQ(program.waitForMessageBox(), "Cannot create file " + program.path("pl.txt") + ".");
+    program.dismissMessageBox();
+    WIN32_FIND_DATAA found{};
+    HANDLE leftover = FindFirstFileA(program.path("*.tmp").c_str(), &found);
+    EXPECT_EQ(leftover, INVALID_HANDLE_VALUE) << "left beside the list: " << found.cFileName;
+    if (leftover != INVALID_HANDLE_VALUE) FindClose(leftover);
+
+    RemoveDirectoryA(program.path("pl.txt").c_str());
+    target.kill();
+    EXPECT_EQ(choose().at(3), "Pass Keys to the Program in Front Unprotected (greyed)");
+    EXPECT_FALSE(program.exists("pl.txt"));
+    EXPECT_FALSE(program.messageBox());
 }
 
 TEST(ListsInProgramTest, SaveThatCannotCreateTheFileShowsTheErrorAndKeepsTheEditorOpen) {

@@ -149,8 +149,8 @@ void ProgramUnderTest::writeSwitches(const settings::Switches& s) const {
 namespace {
 
 // The tray menu's items, in their order.
-constexpr UINT kTrayMenuItems[] = {app::About1, app::MainScreen1, app::OpenKeyloggerEncryption1, app::Help1,
-                                   app::AuthorSite1, app::LogFile1, app::Exit1};
+constexpr UINT kTrayMenuItems[] = {app::About1, app::MainScreen1, app::OpenKeyloggerEncryption1, app::PassThrough1,
+                                   app::Help1, app::AuthorSite1, app::LogFile1, app::Exit1};
 
 // A visible popup menu of process `pid`.
 HWND popupMenuOf(DWORD pid) {
@@ -180,10 +180,15 @@ bool ProgramUnderTest::chooseFromTrayMenu(UINT command) {
     if (!icon) return false;
     RECT r{};
     GetWindowRect(icon, &r);
+    const POINT center{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    // The pointer rests on the icon before the click, as a user's does on its way there: the
+    // program has had the icon's notice of it while the window in front is still the user's.
+    placeCursor(center);
+    settled(main);
     // A click the desktop lost is made again.
     bool opened = false;
     for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
-        rightClickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        rightClickAt(center);
         opened = waitUntil([&] { return popupMenuOf(pid) != nullptr; }, 3000);
     }
     if (!opened) return false;

@@ -20,7 +20,8 @@ public:
     // `root` is an existing folder, with its trailing backslash.
     explicit ScanTargets(std::string root) : root_(std::move(root)) {}
 
-    Process& start(const std::string& name) {
+    // `args` follow the quoted path on the command line.
+    Process& start(const std::string& name, const std::string& args = "") {
         std::string folder = root_ + "target" + std::to_string(++serial_) + "\\";
         CreateDirectoryA(folder.c_str(), nullptr);
         std::string path = folder + name;
@@ -28,7 +29,7 @@ public:
         STARTUPINFOA si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        std::string commandLine = "\"" + path + "\"";
+        std::string commandLine = "\"" + path + "\"" + (args.empty() ? "" : " " + args);
         if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si,
                             &pi))
             throw std::runtime_error("cannot start " + path);

@@ -622,6 +622,13 @@ TEST(TrayIconMenuTest, RightPressOpensTheMenuAndTheOwnerGetsANullMessageWhenItCl
     TTrayIcon& icon = *owner.icon;
     win::UniqueMenu menu = threeItemMenu();
     icon.setPopupMenu(menu.get());
+    // OnPopup comes first, while the window in front is still the one the user had there.
+    int popups = 0;
+    bool beforeTheMenu = false;
+    icon.OnPopup = [&] {
+        ++popups;
+        beforeTheMenu = !menuOnScreen() && GetForegroundWindow() != icon.iconData().hWnd;
+    };
     // The menu runs its own loop; a timer served by that loop sees it and dismisses it, as
     // a click elsewhere would.
     bool seen = false;
@@ -634,6 +641,8 @@ TEST(TrayIconMenuTest, RightPressOpensTheMenuAndTheOwnerGetsANullMessageWhenItCl
     notifyThroughWindow(icon, WM_RBUTTONDOWN);
     closer.setEnabled(false);
     EXPECT_TRUE(seen);
+    EXPECT_EQ(popups, 1);
+    EXPECT_TRUE(beforeTheMenu);
     ASSERT_TRUE(pumpUntil([&] { return owner.nullMessages > 0; }, 2000));
     EXPECT_TRUE(owner.commands.empty()) << "nothing was chosen";
 }

@@ -5,6 +5,9 @@
 // a file "hookdown.txt" beside it, each start then reports to that window, with the token,
 // that the hook was lost, as the real library does when its hook thread is lost. Built a second and third time
 // without one of its exports.
+// Loaded into the program, it also writes each menu the loading thread is about to show to
+// "menu.txt" beside itself, an item a line, a greyed one marked: what the tray menu says,
+// which another process cannot read.
 #include <windows.h>
 
 #include <cstdio>
@@ -46,6 +49,27 @@ void record(const std::string& line) {
     std::fclose(f);
 }
 
+void recordMenu(HMENU menu) {
+    std::FILE* f = _wfopen(besideThisLibrary(L"menu.txt").c_str(), L"wb");
+    if (!f) return;
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        char text[256] = "";
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        std::fputs(text, f);
+        if (GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED) std::fputs(" (greyed)", f);
+        std::fputs("\r\n", f);
+    }
+    std::fclose(f);
+}
+
+HHOOK menuWatch = nullptr;
+
+LRESULT CALLBACK watchMenus(int code, WPARAM wp, LPARAM lp) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lp);
+    if (code == HC_ACTION && sent->message == WM_INITMENUPOPUP) recordMenu(reinterpret_cast<HMENU>(sent->wParam));
+    return CallNextHookEx(menuWatch, code, wp, lp);
+}
+
 }  // namespace
 
 extern "C" {
@@ -83,8 +107,14 @@ __declspec(dllexport) int WINAPI EndHook() {
 
 }  // extern "C"
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) record("load");
-    if (reason == DLL_PROCESS_DETACH) record("unload");
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID atExit) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        record("load");
+        menuWatch = SetWindowsHookExW(WH_CALLWNDPROC, &watchMenus, self, GetCurrentThreadId());
+    }
+    if (reason == DLL_PROCESS_DETACH) {
+        if (menuWatch && !atExit) UnhookWindowsHookEx(menuWatch);
+        record("unload");
+    }
     return TRUE;
 }
