@@ -44,6 +44,9 @@ std::string ListFile::read() const {
 
 namespace {
 
+constexpr int kReplaceAttempts = 40;
+constexpr DWORD kReplacePauseMs = 25;
+
 // Creates or replaces the file `target` with exactly `text`; the errors name `shown`.
 void writeWhole(const std::wstring& target, std::string_view text, const std::string& shown) {
     win::UniqueFileHandle file(
@@ -74,8 +77,15 @@ void ListFile::replace(std::string_view text) const {
         DeleteFileW(fresh);
         throw;
     }
-    if (!MoveFileExW(fresh, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = GetLastError();
+    // A reader that has the file open for a moment (the encryption library reads it as soon
+    // as the folder changes) makes the replacement fail under Wine: tried again a few times.
+    DWORD error = ERROR_ACCESS_DENIED;
+    for (int attempt = 0; error && attempt < kReplaceAttempts; ++attempt) {
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        if (attempt) Sleep(kReplacePauseMs);
+        error = MoveFileExW(fresh, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+    }
+    if (error) {
         DeleteFileW(fresh);
         throw win::Win32Error("Cannot create file " + path(), error);
     }

@@ -498,7 +498,9 @@ class Stick:
     def close(self):
         for target in self.targets:
             try:
-                if target.proc.poll() is None:
+                # A Wine program may have handed its window to another process and ended
+                # (wineconsole starts conhost): such a window is closed all the same.
+                if target.proc is None or target.proc.poll() is None or isinstance(target, WineWindow):
                     target.close()
             except Exception:
                 pass

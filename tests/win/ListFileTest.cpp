@@ -36,6 +36,11 @@ std::string errorOf(auto call) {
     return "<no error>";
 }
 
+DWORD WINAPI closeLater(void* handle) {
+    Sleep(100);
+    return CloseHandle(handle);
+}
+
 }  // namespace
 
 TEST(ListFileTest, FileWithADuplicateAndAnEmptyLineLoadsThreeLines) {
@@ -76,6 +81,36 @@ TEST(ListFileTest, WriteReplacesTheFileWithExactlyTheText) {
     file.write("");
     EXPECT_TRUE(file.exists());
     EXPECT_EQ(testing_support::fileText(file.path()), "");
+}
+
+// A reader holds the file for a moment as the whole file is replaced (the encryption library
+// reads the pass-through list as soon as its folder changes): the replacement waits for it,
+// and one held for good fails with the file as it was and nothing left beside it.
+TEST(ListFileTest, ReplaceWaitsForAReaderOfAMomentAndFailsCleanOnOneThatStays) {
+    TempFolder folder;
+    ListFile file(folder.file("pl.txt"));
+    write(file.path(), "old.exe\r\n");
+    const auto hold = [&] {
+        return CreateFileA(file.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    HANDLE moment = hold();
+    ASSERT_NE(moment, INVALID_HANDLE_VALUE);
+    HANDLE closer = CreateThread(nullptr, 0, closeLater, moment, 0, nullptr);
+    EXPECT_EQ(errorOf([&] { file.replace("new.exe\r\n"); }), "<no error>");
+    WaitForSingleObject(closer, INFINITE);
+    CloseHandle(closer);
+    EXPECT_EQ(testing_support::fileText(file.path()), "new.exe\r\n");
+
+    HANDLE stays = CreateFileA(file.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(stays, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(errorOf([&] { file.replace("x.exe"); }).rfind("Cannot create file " + file.path(), 0), 0u);
+    CloseHandle(stays);
+    EXPECT_EQ(testing_support::fileText(file.path()), "new.exe\r\n");
+    WIN32_FIND_DATAA found;
+    HANDLE any = FindFirstFileA(folder.file("*.tmp").c_str(), &found);
+    EXPECT_EQ(any, INVALID_HANDLE_VALUE) << "left beside it: " << found.cFileName;
+    if (any != INVALID_HANDLE_VALUE) FindClose(any);
 }
 
 TEST(ListFileTest, EditorShowsTheFileWithCrLfBreaksUpToANul) {
