@@ -10,6 +10,7 @@ Used by tests/protection/protection_test, keyattacks.py and bench/protection_ben
 """
 import os
 import queue
+import shutil
 import statistics
 import subprocess
 import threading
@@ -441,7 +442,8 @@ class Stick:
         self.workdir = os.path.abspath(workdir)
         os.makedirs(self.workdir, exist_ok=True)
         for name in os.listdir(self.workdir):
-            os.remove(os.path.join(self.workdir, name))
+            path = os.path.join(self.workdir, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.remove(path)
         self.procs = []
         self.loggers = {}
         self.targets = []
@@ -458,12 +460,12 @@ class Stick:
     def winpath(self, path):
         return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def popen(self, args, name, stdout=subprocess.DEVNULL):
+    def popen(self, args, name, stdout=subprocess.DEVNULL, cwd=None):
         env = dict(os.environ, OMBRIX_WINEPREFIX=self.prefix, OMBRIX_WINE_ARCH=self.arch)
-        exe = WINE_PROGRAMS.get(args[0]) or os.path.join(self.bin, args[0])
+        exe = WINE_PROGRAMS.get(args[0]) or os.path.join(self.bin, args[0])  # an absolute path stays
         stderr = open(os.path.join(self.workdir, name + ".stderr"), "wb")
         proc = subprocess.Popen([os.path.join(SOURCE_ROOT, "scripts", "wine-run"), exe] + args[1:], env=env,
-                                stdin=subprocess.PIPE, stdout=stdout, stderr=stderr)
+                                stdin=subprocess.PIPE, stdout=stdout, stderr=stderr, cwd=cwd)
         stderr.close()
         self.procs.append((name, proc))
         return proc
@@ -675,6 +677,46 @@ class Stick:
             facts["during_hang"] = {label: lg.captured(sizes[label]) for label, lg in self.loggers.items()}
             return sent
         return typing, facts
+
+    def tray_menu(self, item, items):
+        """Moves the pointer onto the (only) tray icon as a hand does, right-clicks it and
+        clicks the menu's `item` (0 for the first) of its `items`. Returns whether a menu came."""
+        tray = self.find_xwindow("Wine System Tray")
+        tray.configure(stack_mode=X.Above)
+        g = tray.get_geometry()
+        for step in range(5, -1, -1):
+            xtest.fake_input(self.display, X.MotionNotify, x=g.x + 10 + 8 * step, y=g.y + 10 + 8 * step)
+            self.display.sync()
+            time.sleep(0.05)
+        time.sleep(0.3)
+        shown = {w.id for w in self._menus()}
+        xtest.fake_input(self.display, X.ButtonPress, 3)
+        xtest.fake_input(self.display, X.ButtonRelease, 3)
+        self.display.sync()
+        menu = wait_for(lambda: next((w for w in self._menus() if w.id not in shown), None), 20, 0.1)
+        if not menu:
+            return False
+        m = menu.get_geometry()
+        x, y = m.x + m.width // 2, m.y + m.height * (2 * item + 1) // (2 * items)
+        xtest.fake_input(self.display, X.MotionNotify, x=x, y=y)
+        self.display.sync()
+        time.sleep(0.2)
+        xtest.fake_input(self.display, X.ButtonPress, 1)
+        xtest.fake_input(self.display, X.ButtonRelease, 1)
+        self.display.sync()
+        return True
+
+    def _menus(self):
+        """The popup menus on the screen: override-redirect windows that are shown."""
+        found = []
+        for w in self.display.screen().root.query_tree().children:
+            try:
+                a = w.get_attributes()
+                if a.override_redirect and a.map_state == X.IsViewable and w.get_geometry().height > 40:
+                    found.append(w)
+            except Exception:
+                continue
+        return found
 
     def wait_captures(self, p, labels, timeout=10):
         """Waits until each named logger holds all typed characters of the pass."""

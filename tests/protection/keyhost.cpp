@@ -16,7 +16,7 @@
 //   text CLASS   the text of the Edit in that top-level window, UTF-8 in hex -> "text HEX" | "text none"
 //   focus        the foreground's focus window: its class, and its text or, in a tree, the
 //                selected item's, UTF-8 in hex     -> "focus CLASS HEX" | "focus none"
-//   shown CLASS  whether such a top-level window is shown    -> "shown 0|1"
+//   shown CLASS  whether a top-level window of that class is shown -> "shown 0|1"
 //   hung CLASS   IsHungAppWindow of that window           -> "hung 0|1"
 //   close CLASS  WM_CLOSE posted to it; kill CLASS ends its process -> "close 0|1", "kill 0|1"
 //   quit         EndHook when started, then leaves        -> "quit"
@@ -212,9 +212,12 @@ void readCommands(HWND hwnd) {
         } else if (line == "fg") answer(foreground());
         else if (line.rfind("text ", 0) == 0) answer(editText(arg));
         else if (line == "focus") answer(focusText());
+
         else if (line.rfind("shown ", 0) == 0) {
-            HWND w = FindWindowA(arg.c_str(), nullptr);
-            answer(std::string("shown ") + (w && IsWindowVisible(w) ? "1" : "0"));
+            HWND w = nullptr;
+            while ((w = FindWindowExA(nullptr, w, arg.c_str(), nullptr)) && !IsWindowVisible(w)) {
+            }
+            answer(std::string("shown ") + (w ? "1" : "0"));
         }
         else if (line.rfind("hung ", 0) == 0) {
             HWND w = FindWindowA(arg.c_str(), nullptr);
