@@ -79,16 +79,15 @@ void ListFile::replace(std::string_view text) const {
     }
     // A reader that has the file open for a moment (the encryption library reads it as soon
     // as the folder changes) makes the replacement fail under Wine: tried again a few times.
-    DWORD error = ERROR_ACCESS_DENIED;
-    for (int attempt = 0; error && attempt < kReplaceAttempts; ++attempt) {
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
         if (attempt) Sleep(kReplacePauseMs);
-        error = MoveFileExW(fresh, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+        if (MoveFileExW(fresh, path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
     }
-    if (error) {
-        DeleteFileW(fresh);
-        throw win::Win32Error("Cannot create file " + path(), error);
-    }
+    DeleteFileW(fresh);
+    throw win::Win32Error("Cannot create file " + path(), error);
 }
 
 void ListFile::loadInto(ProcessList& list) const {

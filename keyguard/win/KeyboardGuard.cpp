@@ -16,6 +16,7 @@
 
 #include "keyguard/core/KeyGate.h"
 #include "keyguard/core/PassThrough.h"
+#include "keyguard/win/PassListFile.h"
 
 namespace keyguard {
 
@@ -188,7 +189,7 @@ DWORD ownLevel = 0;
 // something in that folder changes.
 PassList passList;
 unsigned passListGeneration = 0;
-char passListPath[MAX_PATH + 8] = {};
+PassListFile passListFile;
 
 bool sameProgram(std::string_view listed, std::string_view name) {
     return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, listed.data(), static_cast<int>(listed.size()),
@@ -197,17 +198,7 @@ bool sameProgram(std::string_view listed, std::string_view name) {
 
 void readPassList() {
     ++passListGeneration;
-    passList.clear();
-    HANDLE file = CreateFileA(passListPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    std::string text(PassList::kMaxBytes, '\0');
-    DWORD got = 0;
-    if (ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) {
-        text.resize(got);
-        passList.assign(text);
-    }
-    CloseHandle(file);
+    passListFile.readInto(passList);
 }
 
 // Whether the keys for a window of this process take the ordinary path whatever the key:
@@ -518,21 +509,6 @@ struct StartRequest {
     bool running;
 };
 
-// Watches the folder of the pass-through list; a handle that is never signalled when it
-// cannot be watched (the list is then read at each idle refresh).
-HANDLE watchPassList(const char* folder) {
-    const std::size_t n = strnlen(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) {
-        passListPath[0] = 0;
-        return INVALID_HANDLE_VALUE;
-    }
-    memcpy(passListPath, folder, n);
-    memcpy(passListPath + n, "pl.txt", sizeof "pl.txt");
-    return FindFirstChangeNotificationA(folder, FALSE,
-                                        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
-                                            FILE_NOTIFY_CHANGE_SIZE);
-}
-
 DWORD WINAPI hookThreadMain(LPVOID parameter) {
     // The thread holds the library for as long as it runs, so that nothing can unload the
     // code under it; it lets go as it ends.
@@ -542,7 +518,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     notifyWindow = request->notify;
     token = request->token;
     HANDLE stop = request->stop;
-    HANDLE listChanges = watchPassList(request->folder);
+    HANDLE listChanges = passListFile.watch(request->folder);
     readPassList();
     replayMark = randomNumber();
     ownLevel = integrityLevel(GetCurrentProcess());

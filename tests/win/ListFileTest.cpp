@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <thread>
 
 #include "settings/ListFile.h"
 #include "settings/TextCompare.h"
@@ -34,11 +35,6 @@ std::string errorOf(auto call) {
         return e.what();
     }
     return "<no error>";
-}
-
-DWORD WINAPI closeLater(void* handle) {
-    Sleep(100);
-    return CloseHandle(handle);
 }
 
 }  // namespace
@@ -94,12 +90,22 @@ TEST(ListFileTest, ReplaceWaitsForAReaderOfAMomentAndFailsCleanOnOneThatStays) {
         return CreateFileA(file.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
     };
+    const auto leftBeside = [&] {
+        WIN32_FIND_DATAA found;
+        HANDLE any = FindFirstFileA(folder.file("*.tmp").c_str(), &found);
+        if (any == INVALID_HANDLE_VALUE) return std::string();
+        FindClose(any);
+        return std::string(found.cFileName);
+    };
     HANDLE moment = hold();
     ASSERT_NE(moment, INVALID_HANDLE_VALUE);
-    HANDLE closer = CreateThread(nullptr, 0, closeLater, moment, 0, nullptr);
-    EXPECT_EQ(errorOf([&] { file.replace("new.exe\r\n"); }), "<no error>");
-    WaitForSingleObject(closer, INFINITE);
-    CloseHandle(closer);
+    std::string error;
+    std::thread replacing([&] { error = errorOf([&] { file.replace("new.exe\r\n"); }); });
+    // The new list is written beside the file while the reader still holds it.
+    EXPECT_TRUE(testing_support::ProgramUnderTest::waitUntil([&] { return !leftBeside().empty(); }, 5000));
+    CloseHandle(moment);
+    replacing.join();
+    EXPECT_EQ(error, "<no error>");
     EXPECT_EQ(testing_support::fileText(file.path()), "new.exe\r\n");
 
     HANDLE stays = CreateFileA(file.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -107,10 +113,7 @@ TEST(ListFileTest, ReplaceWaitsForAReaderOfAMomentAndFailsCleanOnOneThatStays) {
     EXPECT_EQ(errorOf([&] { file.replace("x.exe"); }).rfind("Cannot create file " + file.path(), 0), 0u);
     CloseHandle(stays);
     EXPECT_EQ(testing_support::fileText(file.path()), "new.exe\r\n");
-    WIN32_FIND_DATAA found;
-    HANDLE any = FindFirstFileA(folder.file("*.tmp").c_str(), &found);
-    EXPECT_EQ(any, INVALID_HANDLE_VALUE) << "left beside it: " << found.cFileName;
-    if (any != INVALID_HANDLE_VALUE) FindClose(any);
+    EXPECT_EQ(leftBeside(), "");
 }
 
 TEST(ListFileTest, EditorShowsTheFileWithCrLfBreaksUpToANul) {

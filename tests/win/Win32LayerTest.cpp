@@ -44,15 +44,16 @@ TEST(ErrorBoxTest, AnErrorLeavingAHandlerIsShownInTheStandardBoxAndTheProgramGoe
     std::atomic<bool> done{false};
     std::string text, caption;
     std::thread dismisser([&] {
-        for (int i = 0; i < 200 && !done; ++i, Sleep(50)) {
-            // Shown once it is filled: its caption comes before its text.
-            HWND box = FindWindowA("#32770", "Ombrix");
-            if (!box || !IsWindowVisible(box)) continue;
-            caption = testing_support::windowText(box);
-            text = testing_support::windowText(GetDlgItem(box, 0xFFFF));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return;
-        }
+        // Shown once it is filled: its caption comes before its text.
+        HWND box = nullptr;
+        const bool shown = testing_support::ProgramUnderTest::waitUntil([&] {
+            box = FindWindowA("#32770", "Ombrix");
+            return done || (box && IsWindowVisible(box));
+        });
+        if (!shown || done) return;
+        caption = testing_support::windowText(box);
+        text = testing_support::windowText(GetDlgItem(box, 0xFFFF));
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     LRESULT result = SendMessageA(window.hwnd(), WM_APP, 0, 0);
     done = true;
