@@ -201,6 +201,11 @@ void readPassList() {
     passListFile.readInto(passList);
 }
 
+void takePassListChange() {
+    ++passListGeneration;
+    passListFile.takeChange(passList);
+}
+
 // Whether the keys for a window of this process take the ordinary path whatever the key:
 // - it runs with higher rights than this one: a character posted to its windows may be
 //   dropped by the system while the post reports success;
@@ -518,7 +523,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     notifyWindow = request->notify;
     token = request->token;
     HANDLE stop = request->stop;
-    HANDLE listChanges = passListFile.watch(request->folder);
+    passListFile.watch(request->folder);  // unwatched, the list is read again at idle refreshes
     readPassList();
     replayMark = randomNumber();
     ownLevel = integrityLevel(GetCurrentProcess());
@@ -551,17 +556,11 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         std::uint64_t now = milliseconds();
         DWORD wait = nextRefresh > now ? static_cast<DWORD>(nextRefresh - now) : 0;
         if (gate.holding() && wait > kHoldPollMs) wait = kHoldPollMs;
-        HANDLE waits[2] = {stop, listChanges};
-        const DWORD watched = listChanges != INVALID_HANDLE_VALUE ? 2 : 1;
+        HANDLE waits[2] = {stop, passListFile.changes()};
+        const DWORD watched = waits[1] != INVALID_HANDLE_VALUE ? 2 : 1;
         const DWORD woken = MsgWaitForMultipleObjectsEx(watched, waits, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) break;
-        if (woken == WAIT_OBJECT_0 + 1) {
-            readPassList();
-            if (!FindNextChangeNotification(listChanges)) {
-                FindCloseChangeNotification(listChanges);
-                listChanges = INVALID_HANDLE_VALUE;
-            }
-        }
+        if (woken == WAIT_OBJECT_0 + 1) takePassListChange();
         // The hook's calls come as sent messages and are answered inside PeekMessage. What is
         // posted here is another program's doing: dropped.
         for (int n = 0; n < kDropPerTurn && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
@@ -573,7 +572,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
         const bool typing = lastKeyAt != 0 && now - lastKeyAt < kTypingSpellMs;
         if (now >= nextRefresh) {
             refresh();
-            if (listChanges == INVALID_HANDLE_VALUE && !typing) readPassList();
+            if (passListFile.changes() == INVALID_HANDLE_VALUE && !typing) readPassList();
             nextRefresh = now + (typing ? kTypingRefreshMs : kIdleRefreshMs);
         } else if (typing && nextRefresh > now + kTypingRefreshMs) {
             nextRefresh = now + kTypingRefreshMs;
@@ -584,7 +583,7 @@ DWORD WINAPI hookThreadMain(LPVOID parameter) {
     if (targetHook) UnhookWindowsHookEx(targetHook);
     targetHook = nullptr;
     targetHookThread = 0;
-    if (listChanges != INVALID_HANDLE_VALUE) FindCloseChangeNotification(listChanges);
+    passListFile.close();
     // Nothing held is lost: it goes to its window as the hook ends.
     gate.release(keyboard, true);
     makeOrderMarks();

@@ -5,15 +5,21 @@
 
 namespace keyguard {
 
-HANDLE PassListFile::watch(const char* folder) {
+bool PassListFile::watch(const char* folder) {
+    close();
     const std::size_t n = folder ? strnlen(folder, MAX_PATH) : 0;
     path_[0] = 0;
-    if (n == 0 || n >= MAX_PATH) return INVALID_HANDLE_VALUE;
+    if (n == 0 || n >= MAX_PATH) return false;
     memcpy(path_, folder, n);
     memcpy(path_ + n, "pl.txt", sizeof "pl.txt");
-    return FindFirstChangeNotificationA(folder, FALSE,
-                                        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
-                                            FILE_NOTIFY_CHANGE_SIZE);
+    changes_ = FindFirstChangeNotificationA(
+        folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    return changes_ != INVALID_HANDLE_VALUE;
+}
+
+void PassListFile::takeChange(PassList& list) {
+    if (changes_ != INVALID_HANDLE_VALUE && !FindNextChangeNotification(changes_)) close();
+    readInto(list);
 }
 
 void PassListFile::readInto(PassList& list) const {
@@ -29,6 +35,11 @@ void PassListFile::readInto(PassList& list) const {
         list.assign(text);
     }
     CloseHandle(file);
+}
+
+void PassListFile::close() noexcept {
+    if (changes_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(changes_);
+    changes_ = INVALID_HANDLE_VALUE;
 }
 
 }  // namespace keyguard

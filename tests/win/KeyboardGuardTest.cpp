@@ -8,7 +8,10 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <functional>
+#include <utility>
 
+#include "keyguard/win/PassListFile.h"
 #include "tests/support/ProcessFigures.h"
 #include "tests/win/ProgramUnderTest.h"
 
@@ -146,4 +149,49 @@ TEST(KeyboardGuardTest, AThousandStartsAndEndsLeaveThreadsHandlesAndMemoryFlat) 
     EXPECT_GT(last.handles, 0u) << "no handle count";
     EXPECT_LE(last.handles, warm.handles + 2) << "handles";
     EXPECT_LE(last.privateBytes, warm.privateBytes + 256 * 1024) << "private bytes";
+}
+
+// The program replaces the list (a file beside it, moved over it) the moment the library lets
+// go of the old one, which it has just read because the folder changed: that replacement is
+// seen, and read next.
+TEST(KeyboardGuardTest, AListReplacedJustAfterTheLibraryReadTheOldOneIsReadNext) {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string folder = std::string(temp) + "ombrix-pl-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string path = folder + "pl.txt";
+    auto beside = [&](const char* name, std::string_view text) {
+        const std::string at = folder + name;
+        HANDLE file = CreateFileA(at.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD wrote = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+        CloseHandle(file);
+        return at;
+    };
+    const std::string first = beside("first.tmp", "first.exe\r\n"), second = beside("second.tmp", "second.exe\r\n");
+    class ReplacedAfterRead : public keyguard::PassListFile {
+    public:
+        mutable std::function<void()> then;
+        void readInto(keyguard::PassList& list) const override {
+            PassListFile::readInto(list);
+            if (then) std::exchange(then, nullptr)();
+        }
+    } file;
+    ASSERT_TRUE(file.watch(folder.c_str()));
+    const auto same = [](std::string_view a, std::string_view b) { return a == b; };
+    keyguard::PassList list;
+
+    ASSERT_TRUE(MoveFileExA(first.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+    ASSERT_EQ(WaitForSingleObject(file.changes(), 10000), WAIT_OBJECT_0);
+    file.then = [&] { EXPECT_TRUE(MoveFileExA(second.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)); };
+    file.takeChange(list);
+    EXPECT_TRUE(list.contains("first.exe", same));
+    ASSERT_EQ(WaitForSingleObject(file.changes(), 10000), WAIT_OBJECT_0) << "the replacement went unseen";
+    file.takeChange(list);
+    EXPECT_TRUE(list.contains("second.exe", same));
+    EXPECT_FALSE(list.contains("first.exe", same));
+
+    file.close();
+    DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
 }

@@ -11,9 +11,9 @@ if(OMBRIX_WINE_TESTS)
 endif()
 
 file(GLOB win_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
-add_executable(ombrix_win_tests ${win_tests})
-target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_scan ombrix_ui GTest::gtest_main
-    psapi shlwapi)
+add_executable(ombrix_win_tests ${win_tests} ${CMAKE_SOURCE_DIR}/keyguard/win/PassListFile.cpp)
+target_link_libraries(ombrix_win_tests PRIVATE ombrix_app ombrix_settings ombrix_scan ombrix_ui keyguard_core
+    GTest::gtest_main psapi shlwapi)
 string(REPLACE "/" "\\\\" program_dir_win "Z:${CMAKE_BINARY_DIR}/program")
 string(REPLACE "/" "\\\\" source_dir_win "Z:${CMAKE_SOURCE_DIR}")
 target_compile_definitions(ombrix_win_tests PRIVATE "OMBRIX_PROGRAM_DIR=\"${program_dir_win}\""
