@@ -678,9 +678,10 @@ class Stick:
             return sent
         return typing, facts
 
-    def tray_menu(self, item, items):
-        """Moves the pointer onto the (only) tray icon as a hand does, right-clicks it and
-        clicks the menu's `item` (0 for the first) of its `items`. Returns whether a menu came."""
+    def tray_menu(self, item, items, owner):
+        """Moves the pointer onto the (only) tray icon as a hand does, right-clicks it once the
+        icon's program (its window's class `owner`) has seen the pointer come, and clicks the
+        menu's `item` (0 for the first) of its `items`. Returns whether a menu came."""
         tray = self.find_xwindow("Wine System Tray")
         tray.configure(stack_mode=X.Above)
         g = tray.get_geometry()
@@ -689,6 +690,12 @@ class Stick:
             self.display.sync()
             time.sleep(0.05)
         time.sleep(0.3)
+        # A hand waits for nothing, but a program busy elsewhere sees the pointer late, after
+        # the click has moved the foreground; what this test checks is what it does then.
+        for window in ("Wine System Tray", owner):  # the pointer's way to the program
+            got = self.host.ask(f"answers {window}", 45)
+            if got != "1":
+                raise Failure(f"the window {window} does not answer: {got!r}")
         shown = {w.id for w in self._menus()}
         xtest.fake_input(self.display, X.ButtonPress, 3)
         xtest.fake_input(self.display, X.ButtonRelease, 3)
@@ -704,6 +711,9 @@ class Stick:
         xtest.fake_input(self.display, X.ButtonPress, 1)
         xtest.fake_input(self.display, X.ButtonRelease, 1)
         self.display.sync()
+        # A menu stays open when the click finds its item greyed.
+        if not wait_for(lambda: all(w.id != menu.id for w in self._menus()), 10, 0.1):
+            raise Failure(f"the tray menu stayed open after a click on its item {item}: greyed?")
         return True
 
     def _menus(self):

@@ -225,6 +225,17 @@ void readCommands(HWND hwnd) {
         } else if (line.rfind("close ", 0) == 0) {
             HWND w = FindWindowA(arg.c_str(), nullptr);
             answer(std::string("close ") + (w && PostMessageA(w, WM_CLOSE, 0, 0) ? "1" : "0"));
+        } else if (line.rfind("answers ", 0) == 0) {
+            // Whether the thread of the window of that class (or else caption) answers a
+            // message sent now, twice over: whatever kept it busy is over, and what was queued
+            // for it before is handled.
+            HWND w = FindWindowA(arg.c_str(), nullptr);
+            if (!w) w = FindWindowA(nullptr, arg.c_str());
+            DWORD_PTR result = 0;
+            bool ok = w != nullptr;
+            for (int i = 0; ok && i < 2; ++i)
+                ok = SendMessageTimeoutA(w, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result) != 0;
+            answer(std::string("answers ") + (ok ? "1" : "0"));
         } else if (line.rfind("kill ", 0) == 0) {
             DWORD pid = 0;
             if (HWND w = FindWindowA(arg.c_str(), nullptr)) GetWindowThreadProcessId(w, &pid);
