@@ -7,11 +7,12 @@
 
 #include <cstdio>
 #include <set>
-#include <string>
 #include <functional>
+#include <string>
 #include <utility>
 
 #include "keyguard/win/PassListFile.h"
+#include "tests/support/EncipherCopy.h"
 #include "tests/support/ProcessFigures.h"
 #include "tests/win/ProgramUnderTest.h"
 
@@ -155,20 +156,12 @@ TEST(KeyboardGuardTest, AThousandStartsAndEndsLeaveThreadsHandlesAndMemoryFlat) 
 // go of the old one, which it has just read because the folder changed: that replacement is
 // seen, and read next.
 TEST(KeyboardGuardTest, AListReplacedJustAfterTheLibraryReadTheOldOneIsReadNext) {
-    char temp[MAX_PATH];
-    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    const std::string folder = std::string(temp) + "ombrix-pl-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string path = folder + "pl.txt";
-    auto beside = [&](const char* name, std::string_view text) {
-        const std::string at = folder + name;
-        HANDLE file = CreateFileA(at.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD wrote = 0;
-        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
-        CloseHandle(file);
-        return at;
-    };
-    const std::string first = beside("first.tmp", "first.exe\r\n"), second = beside("second.tmp", "second.exe\r\n");
+    const testsupport::TempFolder folder;
+    const std::string path = folder.file("pl.txt"), first = folder.file("first.tmp"), second = folder.file("second.tmp");
+    for (const std::string& name : {first, second}) {
+        const std::string text = (name == first ? "first" : "second") + std::string(".exe\r\n");
+        testsupport::writeFileBytes(name, {text.begin(), text.end()});
+    }
     class ReplacedAfterRead : public keyguard::PassListFile {
     public:
         mutable std::function<void()> then;
@@ -177,7 +170,7 @@ TEST(KeyboardGuardTest, AListReplacedJustAfterTheLibraryReadTheOldOneIsReadNext)
             if (then) std::exchange(then, nullptr)();
         }
     } file;
-    ASSERT_TRUE(file.watch(folder.c_str()));
+    ASSERT_TRUE(file.watch((folder.path().string() + "\\").c_str()));
     const auto same = [](std::string_view a, std::string_view b) { return a == b; };
     keyguard::PassList list;
 
@@ -190,8 +183,4 @@ TEST(KeyboardGuardTest, AListReplacedJustAfterTheLibraryReadTheOldOneIsReadNext)
     file.takeChange(list);
     EXPECT_TRUE(list.contains("second.exe", same));
     EXPECT_FALSE(list.contains("first.exe", same));
-
-    file.close();
-    DeleteFileA(path.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
