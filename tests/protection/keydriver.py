@@ -215,11 +215,11 @@ class Host:
         return self.expect(command.split()[0], timeout)
 
     def foreground(self):
-        """(focus class, window class, caption) of the foreground window."""
-        line = self.ask("fg")
-        rest = line.split(" ", 1)[1] if " " in line else ""
-        parts = (rest + "||").split("|", 2)
-        return parts[0], parts[1], parts[2]
+        """(focus class, window class, caption, thread id) of the foreground window."""
+        fields = self.ask("fg").split(" ", 2)  # HANDLE THREAD FOCUSCLASS|CLASS|CAPTION
+        thread = int(fields[1]) if len(fields) > 1 and fields[1].isdigit() else 0
+        parts = ((fields[2] if len(fields) > 2 else "") + "||").split("|", 2)
+        return parts[0], parts[1], parts[2], thread
 
     def edit_text(self, window_class):
         got = self.ask("text " + window_class)
@@ -564,10 +564,23 @@ class Stick:
             for _ in range(10):
                 last = self.host.foreground()
                 if last[1] == target.window_class and last[0].lower() == target.focus_class.lower():
+                    self._wait_attached(last[3])
                     return
                 time.sleep(0.05)
         raise Failure(f"{target.name} never became the foreground window with its edit focused; "
                       f"Windows shows focus class/window class/caption {last}")
+
+    def _wait_attached(self, thread, timeout=10):
+        """A "state" logger attaches to the foreground thread's input once it sees the change,
+        and attaching resets that thread's key state: a Shift typed in that moment is lost
+        to the target ("Dear" arrives as "dear"). The typing waits until each has turned."""
+        for logger in self.loggers.values():
+            if logger.kind != "state":
+                continue
+            path = logger.path + ".attached"
+            if not wait_for(lambda: read_bytes(path).split(b" ")[0] == str(thread).encode(), timeout):
+                raise Failure(f"logger {logger.label} did not turn to the foreground thread {thread} "
+                              f"within {timeout} s (it says {read_bytes(path)!r})")
 
     def _keycode(self, keysym):
         code = self.display.keysym_to_keycode(keysym)

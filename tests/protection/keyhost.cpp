@@ -12,7 +12,7 @@
 //                queued to the window before it            -> "state? running" | "state? stopped"
 //   threads      this process and its own two threads     -> "threads PID MAIN COMMANDS"
 //   clock        the performance counter now              -> "clock COUNTER FREQUENCY"
-//   fg           the foreground window and its focus      -> "fg HANDLE FOCUSCLASS|CLASS|CAPTION"
+//   fg           the foreground window, its thread and its focus -> "fg HANDLE THREAD FOCUSCLASS|CLASS|CAPTION"
 //   text CLASS   the text of the Edit in that top-level window, UTF-8 in hex -> "text HEX" | "text none"
 //   focus        the foreground's focus window: its class, and its text or, in a tree, the
 //                selected item's, UTF-8 in hex     -> "focus CLASS HEX" | "focus none"
@@ -111,11 +111,13 @@ std::string foreground() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     HWND focus = nullptr;
-    if (fg && GetGUIThreadInfo(GetWindowThreadProcessId(fg, nullptr), &info)) focus = info.hwndFocus;
+    DWORD thread = fg ? GetWindowThreadProcessId(fg, nullptr) : 0;
+    if (thread && GetGUIThreadInfo(thread, &info)) focus = info.hwndFocus;
     char caption[256] = {};
     if (fg) GetWindowTextA(fg, caption, sizeof caption);
-    char handle[32];
-    std::snprintf(handle, sizeof handle, "%08lx", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(fg)));
+    char handle[48];
+    std::snprintf(handle, sizeof handle, "%08lx %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(fg)),
+                  static_cast<unsigned long>(thread));
     return std::string("fg ") + handle + " " + className(focus) + "|" + className(fg) + "|" + caption;
 }
 

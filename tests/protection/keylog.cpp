@@ -6,7 +6,10 @@
 //   ll-rehookN  the same hook, set again every N milliseconds (the new one first, then the old
 //            one removed), so that it comes back to the head of the chain after any set later
 //   async    GetAsyncKeyState polled every few milliseconds; keys that went down
-//   state    GetKeyboardState polled, attached to the foreground thread's input
+//   state    GetKeyboardState polled, attached to the foreground thread's input; each time it
+//            turns to another foreground thread, OUTFILE.attached says "THREAD 1|0" (attached
+//            or not). Attaching resets that thread's key state (Windows documents it, Wine
+//            does it too), so a key typed in that moment loses its Shift: the driver waits.
 //   raw      raw keyboard input (RIDEV_INPUTSINK) on a hidden window
 //   kbhook   a global WH_KEYBOARD hook in keylog_hook.dll, which writes from every process
 //   msghook  a global WH_GETMESSAGE hook in the same library, which keeps WM_CHAR
@@ -91,12 +94,21 @@ void pollState() {
     PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);  // a queue, so that input can be attached
     DWORD self = GetCurrentThreadId();
     DWORD attached = 0;
+    std::string said;  // what OUTFILE.attached holds
     BYTE was[256] = {};
     while (g_running) {
         DWORD target = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
         if (target != attached) {
             if (attached) AttachThreadInput(self, attached, FALSE);
             attached = target && target != self && AttachThreadInput(self, target, TRUE) ? target : 0;
+            std::string line = std::to_string(target) + (attached ? " 1" : " 0");
+            if (line != said) {  // a refused attach is tried again each round, not written again
+                if (std::FILE* f = std::fopen((g_out + ".attached").c_str(), "wb")) {
+                    std::fputs(line.c_str(), f);
+                    std::fclose(f);
+                    said = line;
+                }
+            }
         }
         BYTE now[256];
         if (GetKeyboardState(now)) {
