@@ -115,10 +115,10 @@ std::string foreground() {
     if (thread && GetGUIThreadInfo(thread, &info)) focus = info.hwndFocus;
     char caption[256] = {};
     if (fg) GetWindowTextA(fg, caption, sizeof caption);
-    char handle[48];
-    std::snprintf(handle, sizeof handle, "%08lx %lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(fg)),
-                  static_cast<unsigned long>(thread));
-    return std::string("fg ") + handle + " " + className(focus) + "|" + className(fg) + "|" + caption;
+    char handleAndThread[48];
+    std::snprintf(handleAndThread, sizeof handleAndThread, "%08lx %lu",
+                  static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(fg)), static_cast<unsigned long>(thread));
+    return std::string("fg ") + handleAndThread + " " + className(focus) + "|" + className(fg) + "|" + caption;
 }
 
 std::string hexUtf8(const std::wstring& w) {
