@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -22,11 +21,6 @@ using namespace testsupport;
 
 namespace {
 
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
 const char* kSource =
     "# test list\n"
     "keylog.exe\tKeylog\n"
@@ -37,7 +31,7 @@ const char* kSource =
 
 TEST(OmbrixDbDatabaseToolTest, BuiltDatabaseAnswersAsTheProgramDoes) {
     TempFolder scratch, db;
-    writeText(scratch.file("list.txt"), kSource);
+    writeFileText(scratch.file("list.txt"), kSource);
     ToolRun built = runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()));
     ASSERT_EQ(built.exitCode, 0) << built.err;
     EXPECT_NE(built.out.find("3 names written"), std::string::npos) << built.out;
@@ -56,7 +50,7 @@ TEST(OmbrixDbDatabaseToolTest, BuiltDatabaseAnswersAsTheProgramDoes) {
 
 TEST(OmbrixDbDatabaseToolTest, ListGivesTheNamesBackInKeyOrder) {
     TempFolder scratch, db;
-    writeText(scratch.file("list.txt"), kSource);
+    writeFileText(scratch.file("list.txt"), kSource);
     ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string())).exitCode, 0);
     ToolRun r = runTool(scratch, "list --db " + quote(db.path().string()));
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -80,7 +74,7 @@ TEST(OmbrixDbDatabaseToolTest, EveryNameAfterDoubleDashGetsExactlyOneAnswer) {
         source += std::string(name) + "\n";
         listed.insert(name);
     }
-    writeText(scratch.file("list.txt"), source);
+    writeFileText(scratch.file("list.txt"), source);
     ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string())).exitCode, 0);
 
     // Every listed name, and as many near misses: another case, another dash count, another
@@ -134,7 +128,7 @@ TEST(OmbrixDbDatabaseToolTest, MissingDatabaseGivesTheOpenErrorAndNoAnswer) {
 
 TEST(OmbrixDbDatabaseToolTest, FaultySourceIsReportedWithItsLineAndNothingIsWritten) {
     TempFolder scratch, db;
-    writeText(scratch.file("list.txt"), "good.exe\nbad:name.exe\n");
+    writeFileText(scratch.file("list.txt"), "good.exe\nbad:name.exe\n");
     ToolRun r = runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, scratch.file("list.txt") + ":2: the name holds \":\", which no file name may hold\n");
@@ -143,7 +137,7 @@ TEST(OmbrixDbDatabaseToolTest, FaultySourceIsReportedWithItsLineAndNothingIsWrit
 
 TEST(OmbrixDbDatabaseToolTest, EncipheredOutputNeedsTheKeyAndPlainOutputDoesNot) {
     TempFolder scratch, enciphered, plain;
-    writeText(scratch.file("list.txt"), kSource);
+    writeFileText(scratch.file("list.txt"), kSource);
     ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(enciphered.path().string()))
                   .exitCode,
               0);
@@ -176,11 +170,11 @@ TEST(OmbrixDbDatabaseToolTest, IndependentReaderFindsEveryKeyInOrder) {
         keys.push_back(scan::KeyloggerDatabase::tableKey(name));
     }
     std::sort(keys.begin(), keys.end());
-    writeText(scratch.file("list.txt"), source);
+    writeFileText(scratch.file("list.txt"), source);
     ASSERT_EQ(runTool(scratch, "build " + quote(scratch.file("list.txt")) + " " + quote(db.path().string()) + " --plain")
                   .exitCode,
               0);
-    writeText(scratch.file("walk.pl"),
+    writeFileText(scratch.file("walk.pl"),
               "use XBase;\n"
               "my $t = XBase->new($ARGV[0]) or die XBase->errstr;\n"
               "my $c = $t->prepare_select_with_index([$ARGV[1], 'SPDLL'], 'SPDLL') or die $t->errstr;\n"

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -57,6 +58,10 @@ inline void writeFileBytes(const std::string& name, const std::vector<uint8_t>& 
     if (!out) throw std::runtime_error("cannot write " + name);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + name);
+}
+
+inline void writeFileText(const std::string& name, std::string_view text) {
+    writeFileBytes(name, {text.begin(), text.end()});
 }
 
 // One cipher unit: byte i XOR ((i mod 256) OR key[i mod key length]), i from 0.

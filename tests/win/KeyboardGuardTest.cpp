@@ -158,11 +158,8 @@ TEST(KeyboardGuardTest, AThousandStartsAndEndsLeaveThreadsHandlesAndMemoryFlat) 
 TEST(KeyboardGuardTest, AListReplacedJustAfterTheLibraryReadTheOldOneIsReadNext) {
     const testsupport::TempFolder folder;
     const std::string path = folder.file("pl.txt"), first = folder.file("first.tmp"), second = folder.file("second.tmp");
-    const auto write = [](const std::string& at, std::string_view text) {
-        testsupport::writeFileBytes(at, {text.begin(), text.end()});
-    };
-    write(first, "first.exe\r\n");
-    write(second, "second.exe\r\n");
+    testsupport::writeFileText(first, "first.exe\r\n");
+    testsupport::writeFileText(second, "second.exe\r\n");
     class ReplacedAfterRead : public keyguard::PassListFile {
     public:
         mutable std::function<void()> then;

@@ -60,7 +60,7 @@ struct Lists : ::testing::Test {
     void SetUp() override { win::Application::setTitle("Ombrix"); }
     std::string path(const char* name) const { return folder.file(name); }
     void write(const char* name, const std::string& text) const {
-        testsupport::writeFileBytes(path(name), std::vector<uint8_t>(text.begin(), text.end()));
+        testsupport::writeFileText(path(name), text);
     }
     ProcessList list() const { return ProcessList(&settings::compareTextIgnoringCase); }
 

@@ -14,13 +14,10 @@
 using settings::ListFile;
 using settings::ProcessList;
 using testsupport::TempFolder;
+using testsupport::writeFileText;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-void write(const std::string& path, const std::string& text) {
-    testsupport::writeFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
 
 ProcessList systemList(Lines lines = {}) {
     ProcessList list(&settings::compareTextIgnoringCase);
@@ -41,7 +38,7 @@ std::string errorOf(auto call) {
 
 TEST(ListFileTest, FileWithADuplicateAndAnEmptyLineLoadsThreeLines) {
     TempFolder folder;
-    write(folder.file("bl.txt"), "notepad.exe\r\n\r\nnotepad.exe\r\n");
+    writeFileText(folder.file("bl.txt"), "notepad.exe\r\n\r\nnotepad.exe\r\n");
     ProcessList list = systemList({"old.exe"});
     ListFile(folder.file("bl.txt")).loadInto(list);
     EXPECT_EQ(list.lines(), (Lines{"notepad.exe", "", "notepad.exe"}));
@@ -71,7 +68,7 @@ TEST(ListFileTest, FolderOfTheFilesNameCountsAsNoFile) {
 TEST(ListFileTest, WriteReplacesTheFileWithExactlyTheText) {
     TempFolder folder;
     ListFile file(folder.file("bl.txt"));
-    write(file.path(), "a much longer earlier list\r\nwith two lines\r\n");
+    writeFileText(file.path(), "a much longer earlier list\r\nwith two lines\r\n");
     file.write("one.exe\r\n\r\nTwo.EXE");
     EXPECT_EQ(testing_support::fileText(file.path()), "one.exe\r\n\r\nTwo.EXE");
     file.write("");
@@ -85,7 +82,7 @@ TEST(ListFileTest, WriteReplacesTheFileWithExactlyTheText) {
 TEST(ListFileTest, ReplaceWaitsForAReaderOfAMomentAndFailsCleanOnOneThatStays) {
     TempFolder folder;
     ListFile file(folder.file("pl.txt"));
-    write(file.path(), "old.exe\r\n");
+    writeFileText(file.path(), "old.exe\r\n");
     const auto hold = [&] {
         return CreateFileA(file.path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
@@ -119,7 +116,7 @@ TEST(ListFileTest, ReplaceWaitsForAReaderOfAMomentAndFailsCleanOnOneThatStays) {
 TEST(ListFileTest, EditorShowsTheFileWithCrLfBreaksUpToANul) {
     TempFolder folder;
     ListFile file(folder.file("wl.txt"));
-    write(file.path(), std::string("a.exe\nb.exe\rc.exe\r\n\0hidden.exe\r\n", 31));
+    writeFileText(file.path(), std::string("a.exe\nb.exe\rc.exe\r\n\0hidden.exe\r\n", 31));
     EXPECT_EQ(file.editorText(), "a.exe\r\nb.exe\r\nc.exe\r\n");
     ProcessList list = systemList();
     file.loadInto(list);
@@ -129,7 +126,7 @@ TEST(ListFileTest, EditorShowsTheFileWithCrLfBreaksUpToANul) {
 TEST(ListFileTest, FileHeldByAnotherProgramRaisesAndLeavesTheListAsItWas) {
     TempFolder folder;
     ListFile file(folder.file("bl.txt"));
-    write(file.path(), "new.exe");
+    writeFileText(file.path(), "new.exe");
     HANDLE held = CreateFileA(file.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ProcessList list = systemList({"old.exe"});

@@ -127,7 +127,7 @@ TEST_F(OperationLogTest, FilteredLineCreatesNoFile) {
 
 TEST_F(OperationLogTest, ExistingFileIsAppendedToNeverTruncated) {
     const std::string before = "earlier line\r\nno break at the end";
-    testsupport::writeFileBytes(folder.file("k.log"), std::vector<uint8_t>(before.begin(), before.end()));
+    testsupport::writeFileText(folder.file("k.log"), before);
     TmLog log = logIn("k.log");
     log.Log("x \xe9", scan::mtrcOperation);
     std::string text = testing_support::fileText(folder.file("k.log"));
